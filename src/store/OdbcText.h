@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// The one place where text crosses between QString and the ODBC driver. On Linux the narrow functions
+// carry UTF-8 exactly, in every locale (the wide ones break Chinese text through unixODBC's conversion).
+namespace odbctext {
+
+QByteArray toDriver(const QString& text);
+QString fromDriver(const QByteArray& bytes);
+QString fromDriver(const char* bytes, qsizetype length);
+
+} // namespace odbctext

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "FieldValue.h"
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+
+#include <map>
+#include <memory>
+#include <vector>
+
+// A failed ODBC call, kept for tests and debuggers; the store never shows it to the user.
+struct OdbcDiagnostic {
+    QString function; // the ODBC function that failed
+    QString sqlState;
+    int nativeError = 0;
+    QString message;
+    bool isEmpty() const { return function.isEmpty(); }
+};
+
+// The program's one connection to its database, and the recordsets open on it. Failures come back as
+// results (false, the handle 0, 0); the last driver diagnostic is kept in lastDiagnostic().
+//
+// Recordset handles are non-zero integers. The handle 0, or any handle that is not an open recordset,
+// behaves as an empty, finished recordset in every operation except closeRecordset(), where 0 releases
+// every open recordset.
+class RecordStore {
+public:
+    using Handle = int;
+    static constexpr int maxOpenRecordsets = 30;
+    static constexpr int timeoutSeconds = 15;
+
+    RecordStore();
+    ~RecordStore();
+    RecordStore(const RecordStore&) = delete;
+    RecordStore& operator=(const RecordStore&) = delete;
+
+    // Connects to the database file at path. An SQLite file goes to the SQLite3 ODBC driver; any other
+    // file gets the Access connection string. A missing file fails and is never created.
+    bool openDatabase(const QString& path);
+    // Connects with a full ODBC connection string.
+    bool openConnectionString(const QString& connectionString);
+    bool isOpen() const;
+
+    Handle query(const QString& statement);
+    void toFirst(Handle handle);
+    bool isPastEnd(Handle handle) const;
+    void toNext(Handle handle);
+    FieldValue readField(Handle handle, const QString& column) const;
+    // The column's value as text. A column of another kind is shown as its text form rather than ending
+    // the program.
+    QString readText(Handle handle, const QString& column) const;
+    void closeRecordset(Handle handle);
+
+    // Runs a statement that changes data: 1 when it ran (an update or delete matching no row included),
+    // 0 on any failure.
+    int execute(const QString& statement);
+
+    int openRecordsetCount() const;
+    QString identifierQuote() const { return m_identifierQuote; }
+    const OdbcDiagnostic& lastDiagnostic() const { return m_lastDiagnostic; }
+
+    // The connection string openDatabase() uses for a file: SQLite by its first bytes, Access otherwise.
+    static QString connectionStringFor(const QString& path);
+
+private:
+    struct Recordset;
+    Recordset* find(Handle handle) const;
+    void closeConnection();
+
+    void* m_connection = nullptr; // SQLHDBC
+    bool m_open = false;
+    QString m_identifierQuote;
+    std::map<Handle, std::unique_ptr<Recordset>> m_recordsets;
+    Handle m_nextHandle = 1;
+    mutable OdbcDiagnostic m_lastDiagnostic;
+};
