@@ -1,0 +1,478 @@
+#include "RecordStore.h"
+
+#include "OdbcText.h"
+#include "Statements.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <array>
+
+namespace {
+
+bool succeeded(SQLRETURN rc) {
+    return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
+}
+
+// One owner per ODBC handle; freeing never throws.
+class OdbcHandle {
+public:
+    OdbcHandle() = default;
+    OdbcHandle(SQLSMALLINT type, SQLHANDLE handle) : m_type(type), m_handle(handle) {}
+    ~OdbcHandle() { reset(); }
+    OdbcHandle(const OdbcHandle&) = delete;
+    OdbcHandle& operator=(const OdbcHandle&) = delete;
+    OdbcHandle(OdbcHandle&& other) noexcept : m_type(other.m_type), m_handle(other.m_handle) {
+        other.m_handle = SQL_NULL_HANDLE;
+    }
+    OdbcHandle& operator=(OdbcHandle&& other) noexcept {
+        if (this != &other) {
+            reset();
+            m_type = other.m_type;
+            m_handle = other.m_handle;
+            other.m_handle = SQL_NULL_HANDLE;
+        }
+        return *this;
+    }
+
+    SQLHANDLE get() const { return m_handle; }
+    void reset() {
+        if (m_handle != SQL_NULL_HANDLE) {
+            SQLFreeHandle(m_type, m_handle);
+            m_handle = SQL_NULL_HANDLE;
+        }
+    }
+
+private:
+    SQLSMALLINT m_type = SQL_HANDLE_STMT;
+    SQLHANDLE m_handle = SQL_NULL_HANDLE;
+};
+
+// The ODBC environment, allocated once per process and freed at its end.
+SQLHENV environment() {
+    static const OdbcHandle env = [] {
+        SQLHANDLE h = SQL_NULL_HANDLE;
+        if (!succeeded(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &h))) {
+            return OdbcHandle();
+        }
+        SQLSetEnvAttr(h, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+        return OdbcHandle(SQL_HANDLE_ENV, h);
+    }();
+    return env.get();
+}
+
+OdbcDiagnostic diagnose(const char* function, SQLSMALLINT handleType, SQLHANDLE handle) {
+    OdbcDiagnostic d;
+    d.function = QString::fromLatin1(function);
+    if (handle == SQL_NULL_HANDLE) {
+        return d;
+    }
+    SQLCHAR state[6] = {};
+    SQLINTEGER native = 0;
+    std::array<SQLCHAR, 1024> text{};
+    SQLSMALLINT length = 0;
+    if (succeeded(SQLGetDiagRec(handleType, handle, 1, state, &native, text.data(),
+                                static_cast<SQLSMALLINT>(text.size()), &length))) {
+        d.sqlState = QString::fromLatin1(reinterpret_cast<const char*>(state), 5);
+        d.nativeError = static_cast<int>(native);
+        const auto size = std::min<qsizetype>(length, static_cast<qsizetype>(text.size()) - 1);
+        d.message = odbctext::fromDriver(reinterpret_cast<const char*>(text.data()), size);
+    }
+    return d;
+}
+
+FieldValue::Kind kindOf(SQLSMALLINT sqlType) {
+    switch (sqlType) {
+    case SQL_INTEGER:
+    case SQL_SMALLINT:
+    case SQL_TINYINT:
+        return FieldValue::Kind::Integer;
+    case SQL_REAL:
+    case SQL_FLOAT:
+    case SQL_DOUBLE:
+        return FieldValue::Kind::Real;
+    case SQL_BIT:
+        return FieldValue::Kind::Boolean;
+    case SQL_DATE:
+    case SQL_TIME:
+    case SQL_TIMESTAMP:
+    case SQL_TYPE_DATE:
+    case SQL_TYPE_TIME:
+    case SQL_TYPE_TIMESTAMP:
+        return FieldValue::Kind::DateTime;
+    case SQL_BINARY:
+    case SQL_VARBINARY:
+    case SQL_LONGVARBINARY:
+        return FieldValue::Kind::Bytes;
+    default:
+        // The character types, NUMERIC, DECIMAL, BIGINT and any type this table does not expect.
+        return FieldValue::Kind::Text;
+    }
+}
+
+// Reads a character or binary column whole, in as many chunks as it takes. The reported column size is
+// no limit and the driver may answer SQL_NO_TOTAL, so loop until the driver says the value is complete.
+// Returns false for NULL.
+bool readChunks(SQLHSTMT stmt, SQLUSMALLINT column, SQLSMALLINT cType, QByteArray& out, bool& ok) {
+    out.clear();
+    ok = true;
+    std::array<char, 4096> buffer;
+    const SQLLEN terminator = cType == SQL_C_CHAR ? 1 : 0;
+    for (;;) {
+        SQLLEN indicator = 0;
+        const SQLRETURN rc =
+            SQLGetData(stmt, column, cType, buffer.data(), static_cast<SQLLEN>(buffer.size()), &indicator);
+        if (rc == SQL_NO_DATA) {
+            return true;
+        }
+        if (!succeeded(rc)) {
+            ok = false;
+            return true;
+        }
+        if (indicator == SQL_NULL_DATA) {
+            return false;
+        }
+        const SQLLEN room = static_cast<SQLLEN>(buffer.size()) - terminator;
+        const SQLLEN got = (indicator == SQL_NO_TOTAL || indicator > room) ? room : indicator;
+        out.append(buffer.data(), got);
+        if (rc == SQL_SUCCESS) {
+            return true;
+        }
+    }
+}
+
+} // namespace
+
+struct RecordStore::Recordset {
+    OdbcHandle statement;
+    QStringList names;
+    QHash<QString, int> indexByName; // first column of each name
+    std::vector<SQLSMALLINT> types;
+    std::vector<FieldValue> row; // the current row, read in ascending column order
+    QByteArray text;             // the statement as sent, kept to run it again for toFirst
+    qint64 position = -1;        // 0 on the first row
+    bool pastEnd = true;
+};
+
+RecordStore::RecordStore() = default;
+
+RecordStore::~RecordStore() {
+    closeConnection();
+}
+
+void RecordStore::closeConnection() {
+    m_recordsets.clear();
+    if (m_connection != nullptr) {
+        if (m_open) {
+            SQLDisconnect(m_connection);
+        }
+        SQLFreeHandle(SQL_HANDLE_DBC, m_connection);
+        m_connection = nullptr;
+    }
+    m_open = false;
+}
+
+bool RecordStore::isOpen() const {
+    return m_open;
+}
+
+QString RecordStore::connectionStringFor(const QString& path) {
+    QFile file(path);
+    QByteArray head;
+    if (file.open(QIODevice::ReadOnly)) {
+        head = file.read(16);
+    }
+    static const QByteArray sqliteMagic("SQLite format 3\0", 16);
+    if (head == sqliteMagic) {
+        // NoCreat: a vanished file fails instead of being made anew. Timeout: the busy wait in ms, short
+        // enough that a locked file fails every statement within 15 s. StepAPI: fetch row by row.
+        return QStringLiteral("Driver={SQLite3};Database=") + QFileInfo(path).absoluteFilePath() +
+               QStringLiteral(";NoCreat=1;Timeout=7500;StepAPI=1;");
+    }
+    QString s = QStringLiteral("ODBC;DBQ=") + path;
+    const qsizetype lastBackslash = path.lastIndexOf(QLatin1Char('\\'));
+    if (lastBackslash >= 0) {
+        s += QStringLiteral(";DefaultDir=") + path.left(lastBackslash);
+    }
+    s += QStringLiteral(";Driver={Microsoft Access Driver (*.mdb)};FIL=MS Access;");
+    return s;
+}
+
+bool RecordStore::openDatabase(const QString& path) {
+    return openConnectionString(connectionStringFor(path));
+}
+
+bool RecordStore::openConnectionString(const QString& connectionString) {
+    closeConnection();
+    SQLHENV env = environment();
+    if (env == SQL_NULL_HANDLE) {
+        m_lastDiagnostic = OdbcDiagnostic{QStringLiteral("SQLAllocHandle"), {}, 0, {}};
+        return false;
+    }
+    SQLHANDLE dbc = SQL_NULL_HANDLE;
+    if (!succeeded(SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc))) {
+        m_lastDiagnostic = diagnose("SQLAllocHandle", SQL_HANDLE_ENV, env);
+        return false;
+    }
+    m_connection = dbc;
+    SQLSetConnectAttr(dbc, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(SQLULEN{timeoutSeconds}), 0);
+
+    QByteArray in = odbctext::toDriver(connectionString);
+    std::array<SQLCHAR, 2048> out{};
+    SQLSMALLINT outLength = 0;
+    // There is no window to own a driver dialog here, so the driver must not prompt.
+    const SQLRETURN rc = SQLDriverConnect(dbc, nullptr, reinterpret_cast<SQLCHAR*>(in.data()), SQL_NTS, out.data(),
+                                          static_cast<SQLSMALLINT>(out.size()), &outLength, SQL_DRIVER_NOPROMPT);
+    if (!succeeded(rc)) {
+        m_lastDiagnostic = diagnose("SQLDriverConnect", SQL_HANDLE_DBC, dbc);
+        closeConnection();
+        return false;
+    }
+    m_open = true;
+    SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0);
+
+    std::array<SQLCHAR, 8> quote{};
+    SQLSMALLINT quoteLength = 0;
+    m_identifierQuote.clear();
+    if (succeeded(SQLGetInfo(dbc, SQL_IDENTIFIER_QUOTE_CHAR, quote.data(), static_cast<SQLSMALLINT>(quote.size()),
+                             &quoteLength))) {
+        m_identifierQuote = odbctext::fromDriver(reinterpret_cast<const char*>(quote.data()),
+                                                 std::min<qsizetype>(quoteLength, quote.size() - 1))
+                                .trimmed();
+    }
+    return true;
+}
+
+RecordStore::Recordset* RecordStore::find(Handle handle) const {
+    const auto it = m_recordsets.find(handle);
+    return it == m_recordsets.end() ? nullptr : it->second.get();
+}
+
+int RecordStore::openRecordsetCount() const {
+    return static_cast<int>(m_recordsets.size());
+}
+
+namespace {
+
+// A driver that reports a blank quote character has none; the brackets then go as they are.
+QByteArray textToSend(const QString& statement, const QString& quote) {
+    return odbctext::toDriver(quote.isEmpty() ? statement : statements::replaceBrackets(statement, quote));
+}
+
+void setQueryTimeout(SQLHSTMT stmt) {
+    SQLSetStmtAttr(stmt, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(SQLULEN{RecordStore::timeoutSeconds}), 0);
+}
+
+} // namespace
+
+RecordStore::Handle RecordStore::query(const QString& statement) {
+    if (statement.isEmpty() || !m_open || openRecordsetCount() >= maxOpenRecordsets) {
+        return 0;
+    }
+    SQLHANDLE stmt = SQL_NULL_HANDLE;
+    if (!succeeded(SQLAllocHandle(SQL_HANDLE_STMT, m_connection, &stmt))) {
+        m_lastDiagnostic = diagnose("SQLAllocHandle", SQL_HANDLE_DBC, m_connection);
+        return 0;
+    }
+    auto rs = std::make_unique<Recordset>();
+    rs->statement = OdbcHandle(SQL_HANDLE_STMT, stmt);
+    setQueryTimeout(stmt);
+    rs->text = textToSend(statement, m_identifierQuote);
+    if (!succeeded(SQLExecDirect(stmt, reinterpret_cast<SQLCHAR*>(rs->text.data()), SQL_NTS))) {
+        m_lastDiagnostic = diagnose("SQLExecDirect", SQL_HANDLE_STMT, stmt);
+        return 0;
+    }
+    SQLSMALLINT columns = 0;
+    if (!succeeded(SQLNumResultCols(stmt, &columns)) || columns <= 0) {
+        m_lastDiagnostic = diagnose("SQLNumResultCols", SQL_HANDLE_STMT, stmt);
+        return 0;
+    }
+    for (SQLUSMALLINT c = 1; c <= static_cast<SQLUSMALLINT>(columns); ++c) {
+        std::array<SQLCHAR, 512> name{};
+        SQLSMALLINT nameLength = 0;
+        SQLSMALLINT type = 0;
+        SQLULEN size = 0;
+        SQLSMALLINT digits = 0;
+        SQLSMALLINT nullable = 0;
+        if (!succeeded(SQLDescribeCol(stmt, c, name.data(), static_cast<SQLSMALLINT>(name.size()), &nameLength, &type,
+                                      &size, &digits, &nullable))) {
+            m_lastDiagnostic = diagnose("SQLDescribeCol", SQL_HANDLE_STMT, stmt);
+            return 0;
+        }
+        const QString columnName = odbctext::fromDriver(reinterpret_cast<const char*>(name.data()),
+                                                        std::min<qsizetype>(nameLength, name.size() - 1));
+        rs->indexByName.insert(columnName, rs->indexByName.value(columnName, static_cast<int>(rs->names.size())));
+        rs->names << columnName;
+        rs->types.push_back(type);
+    }
+    rs->row.resize(rs->types.size());
+
+    const Handle handle = m_nextHandle++;
+    if (m_nextHandle <= 0) {
+        m_nextHandle = 1;
+    }
+    Recordset* raw = rs.get();
+    m_recordsets.emplace(handle, std::move(rs));
+    raw->pastEnd = false;
+    toNext(handle); // stand on the first row, or past the end of an empty result
+    return handle;
+}
+
+void RecordStore::toFirst(Handle handle) {
+    Recordset* rs = find(handle);
+    if (rs == nullptr || rs->position <= 0) {
+        return; // already on the first row, or an empty result
+    }
+    // Results are read forwards only: going back to the first row means running the statement again.
+    SQLHSTMT stmt = rs->statement.get();
+    SQLFreeStmt(stmt, SQL_CLOSE);
+    if (!succeeded(SQLExecDirect(stmt, reinterpret_cast<SQLCHAR*>(rs->text.data()), SQL_NTS))) {
+        m_lastDiagnostic = diagnose("SQLExecDirect", SQL_HANDLE_STMT, stmt);
+        rs->pastEnd = true;
+        return;
+    }
+    rs->position = -1;
+    rs->pastEnd = false;
+    toNext(handle);
+}
+
+bool RecordStore::isPastEnd(Handle handle) const {
+    const Recordset* rs = find(handle);
+    return rs == nullptr || rs->pastEnd;
+}
+
+void RecordStore::toNext(Handle handle) {
+    Recordset* rs = find(handle);
+    if (rs == nullptr || rs->pastEnd) {
+        return;
+    }
+    SQLHSTMT stmt = rs->statement.get();
+    const SQLRETURN rc = SQLFetch(stmt);
+    if (rc == SQL_NO_DATA) {
+        rs->pastEnd = true;
+        return;
+    }
+    if (!succeeded(rc)) {
+        // A fetch that fails (a locked or vanished file) would fail again on every retry; end the result
+        // so that a read loop always ends.
+        m_lastDiagnostic = diagnose("SQLFetch", SQL_HANDLE_STMT, stmt);
+        rs->pastEnd = true;
+        return;
+    }
+    ++rs->position;
+    QByteArray bytes;
+    for (std::size_t i = 0; i < rs->types.size(); ++i) {
+        const auto column = static_cast<SQLUSMALLINT>(i + 1);
+        FieldValue& value = rs->row[i];
+        value = FieldValue();
+        value.kind = kindOf(rs->types[i]);
+        SQLLEN indicator = 0;
+        bool ok = true;
+        switch (value.kind) {
+        case FieldValue::Kind::Text:
+            if (readChunks(stmt, column, SQL_C_CHAR, bytes, ok) && ok) {
+                value.text = odbctext::fromDriver(bytes);
+            }
+            break;
+        case FieldValue::Kind::Bytes:
+            if (readChunks(stmt, column, SQL_C_BINARY, bytes, ok) && ok) {
+                value.bytes = bytes;
+            }
+            break;
+        case FieldValue::Kind::Integer: {
+            SQLBIGINT n = 0;
+            ok = succeeded(SQLGetData(stmt, column, SQL_C_SBIGINT, &n, sizeof n, &indicator));
+            value.integer = n;
+            break;
+        }
+        case FieldValue::Kind::Real: {
+            double d = 0;
+            ok = succeeded(SQLGetData(stmt, column, SQL_C_DOUBLE, &d, sizeof d, &indicator));
+            value.real = d;
+            break;
+        }
+        case FieldValue::Kind::Boolean: {
+            unsigned char b = 0;
+            ok = succeeded(SQLGetData(stmt, column, SQL_C_BIT, &b, sizeof b, &indicator));
+            value.boolean = b != 0;
+            break;
+        }
+        case FieldValue::Kind::DateTime: {
+            SQL_TIMESTAMP_STRUCT t{};
+            ok = succeeded(SQLGetData(stmt, column, SQL_C_TYPE_TIMESTAMP, &t, sizeof t, &indicator));
+            if (ok && indicator != SQL_NULL_DATA) {
+                value.dateTime = QDateTime(QDate(t.year, t.month, t.day), QTime(t.hour, t.minute, t.second));
+            }
+            break;
+        }
+        }
+        if (!ok) {
+            m_lastDiagnostic = diagnose("SQLGetData", SQL_HANDLE_STMT, stmt);
+        }
+        if (!ok || indicator == SQL_NULL_DATA) {
+            // NULL, or a value the driver could not convert to the column's own kind: the empty text.
+            value = FieldValue();
+        }
+    }
+}
+
+FieldValue RecordStore::readField(Handle handle, const QString& column) const {
+    const Recordset* rs = find(handle);
+    if (rs == nullptr || rs->pastEnd) {
+        return FieldValue();
+    }
+    const auto it = rs->indexByName.constFind(column);
+    if (it == rs->indexByName.constEnd()) {
+        return FieldValue();
+    }
+    return rs->row[static_cast<std::size_t>(it.value())];
+}
+
+QString RecordStore::readText(Handle handle, const QString& column) const {
+    return readField(handle, column).toText();
+}
+
+void RecordStore::closeRecordset(Handle handle) {
+    if (handle == 0) {
+        m_recordsets.clear();
+        return;
+    }
+    m_recordsets.erase(handle);
+}
+
+int RecordStore::execute(const QString& statement) {
+    if (statement.isEmpty() || !m_open) {
+        return 0;
+    }
+    SQLHANDLE h = SQL_NULL_HANDLE;
+    if (!succeeded(SQLAllocHandle(SQL_HANDLE_STMT, m_connection, &h))) {
+        m_lastDiagnostic = diagnose("SQLAllocHandle", SQL_HANDLE_DBC, m_connection);
+        return 0;
+    }
+    const OdbcHandle stmt(SQL_HANDLE_STMT, h);
+    setQueryTimeout(h);
+    QByteArray text = textToSend(statement, m_identifierQuote);
+    SQLRETURN rc = SQLPrepare(h, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS);
+    if (!succeeded(rc)) {
+        m_lastDiagnostic = diagnose("SQLPrepare", SQL_HANDLE_STMT, h);
+        return 0;
+    }
+    rc = SQLExecute(h);
+    if (!succeeded(rc) && rc != SQL_NO_DATA) {
+        m_lastDiagnostic = diagnose("SQLExecute", SQL_HANDLE_STMT, h);
+        return 0;
+    }
+    // Whatever rows or further results the statement yields are read and dropped; an error here does not
+    // undo a statement that already ran.
+    do {
+        SQLSMALLINT columns = 0;
+        if (succeeded(SQLNumResultCols(h, &columns)) && columns > 0) {
+            while (succeeded(SQLFetch(h))) {
+            }
+        }
+    } while (succeeded(SQLMoreResults(h)));
+    return 1;
+}

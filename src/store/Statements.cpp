@@ -1,0 +1,86 @@
+#include "Statements.h"
+
+#include "PetitionRecord.h"
+
+namespace statements {
+
+QString literalText(const QString& text) {
+    QString doubled = text;
+    doubled.replace(QLatin1Char('\''), QLatin1String("''"));
+    return doubled;
+}
+
+QString selectAll() {
+    return QStringLiteral("select * from ") + tableName();
+}
+
+QString search(const QString& keyword) {
+    const QString k = literalText(keyword);
+    const QStringList& names = columnNames();
+    QString s = QStringLiteral("select * from ") + tableName() + QStringLiteral(" where ") + names[0] +
+                QStringLiteral(" like '%") + k;
+    for (int column = firstTextColumn; column < columnCount; ++column) {
+        s += QStringLiteral("%' or ") + names[column] + QStringLiteral(" like '%") + k;
+    }
+    s += QStringLiteral("%'");
+    return s;
+}
+
+QString insert(const QStringList& values) {
+    Q_ASSERT(values.size() == columnCount - firstTextColumn);
+    const QStringList& names = columnNames();
+    QString s = QStringLiteral("insert into ") + tableName() + QStringLiteral(" (");
+    for (int column = firstTextColumn; column < columnCount; ++column) {
+        if (column > firstTextColumn) {
+            s += QLatin1Char(',');
+        }
+        s += QLatin1Char('[') + names[column] + QLatin1Char(']');
+    }
+    s += QStringLiteral(") values ('");
+    for (qsizetype i = 0; i < values.size(); ++i) {
+        if (i > 0) {
+            s += QStringLiteral("','");
+        }
+        s += literalText(values[i]);
+    }
+    s += QStringLiteral("')");
+    return s;
+}
+
+QString update(const QStringList& values, const QString& number) {
+    Q_ASSERT(values.size() == columnCount - firstTextColumn);
+    const QStringList& names = columnNames();
+    QString s = QStringLiteral("update ") + tableName() + QStringLiteral(" set ") + names[firstTextColumn] +
+                QStringLiteral("='") + literalText(values.value(0));
+    for (int column = firstTextColumn + 1; column < columnCount; ++column) {
+        s += QStringLiteral("',") + names[column] + QStringLiteral("='") +
+             literalText(values.value(column - firstTextColumn));
+    }
+    s += QStringLiteral("' where ") + names[0] + QLatin1Char('=') + number;
+    return s;
+}
+
+QString remove(const QString& number) {
+    return QStringLiteral("delete from ") + tableName() + QStringLiteral(" where ") + columnNames()[0] +
+           QLatin1Char('=') + number;
+}
+
+QString replaceBrackets(const QString& statement, const QString& quote) {
+    QString out;
+    out.reserve(statement.size());
+    bool inLiteral = false;
+    for (const QChar c : statement) {
+        if (c == QLatin1Char('\'')) {
+            // A doubled quote inside a literal toggles twice and so stays inside it.
+            inLiteral = !inLiteral;
+        }
+        if (!inLiteral && (c == QLatin1Char('[') || c == QLatin1Char(']'))) {
+            out += quote;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+} // namespace statements

@@ -1,0 +1,335 @@
+#include "store/PetitionRecord.h"
+#include "store/RecordStore.h"
+#include "store/Statements.h"
+#include "support/TestDatabase.h"
+
+#include <QFile>
+#include <QTest>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+QStringList withFirst(const QString& first) {
+    QStringList v(columnCount - 1);
+    v[0] = first;
+    return v;
+}
+
+// Reads every row the way the windows do: 编号 as text, then the 21 text columns by name.
+QList<QStringList> readAll(RecordStore& store, const QString& statement) {
+    QList<QStringList> rows;
+    const RecordStore::Handle h = store.query(statement);
+    store.toFirst(h);
+    while (!store.isPastEnd(h)) {
+        QStringList row;
+        for (const QString& name : columnNames()) {
+            row << store.readText(h, name);
+        }
+        rows << row;
+        store.toNext(h);
+    }
+    store.closeRecordset(h);
+    return rows;
+}
+
+QStringList numbers(const QList<QStringList>& rows) {
+    QStringList out;
+    for (const QStringList& r : rows) {
+        out << r.value(0);
+    }
+    return out;
+}
+
+} // namespace
+
+class TestRecordStore : public QObject {
+    Q_OBJECT
+
+private slots:
+    void awkwardValuesRoundTrip_data() {
+        QTest::addColumn<QString>("value");
+        QTest::newRow("single quote") << QStringLiteral("O'Neil's '' case");
+        QTest::newRow("double quote") << QStringLiteral("say \"hi\"");
+        QTest::newRow("brackets") << QStringLiteral("[日期],[x]");
+        QTest::newRow("wildcards") << QStringLiteral("100% _done_");
+        QTest::newRow("backslash") << QStringLiteral("C:\\data\\x");
+        QTest::newRow("line break") << QStringLiteral("第一行\r\n第二行\n");
+        QTest::newRow("non-BMP") << QStringLiteral("𠮷䶮龘");
+        QTest::newRow("empty") << QString();
+        QTest::newRow("blanks") << QStringLiteral("   ");
+        QTest::newRow("long") << QString(100000, QChar(0x4E2D));
+        QTest::newRow("statement") << QStringLiteral("x'); delete from 信访数据; --");
+    }
+    void awkwardValuesRoundTrip() {
+        QFETCH(QString, value);
+        TestDatabase db;
+        RecordStore store;
+        QVERIFY(store.openDatabase(db.path()));
+        QStringList values(columnCount - 1, QStringLiteral("v"));
+        values[0] = value;
+        values[20] = value;
+        QCOMPARE(store.execute(statements::insert(values)), 1);
+        QCOMPARE(db.row(1), values);
+
+        const QList<QStringList> rows = readAll(store, statements::selectAll());
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(rows[0].mid(1), values);
+
+        if (!value.isEmpty()) {
+            // SQLite refuses LIKE patterns over 50,000 bytes, so a long value is searched by its start.
+            QCOMPARE(numbers(readAll(store, statements::search(value.left(100)))), QStringList{QStringLiteral("1")});
+        }
+        values[0] = value + value;
+        QCOMPARE(store.execute(statements::update(values, QStringLiteral("1"))), 1);
+        QCOMPARE(db.row(1), values);
+        QCOMPARE(db.count(), 1);
+    }
+
+    void nullAndEmptyReadAsEmptyText() {
+        TestDatabase db;
+        db.exec(QStringLiteral("INSERT INTO 信访数据 (日期, 备注) VALUES (NULL, '')"));
+        RecordStore store;
+        QVERIFY(store.openDatabase(db.path()));
+        const auto rows = readAll(store, statements::selectAll());
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(rows[0], QStringList{QStringLiteral("1")} + QStringList(21));
+        const RecordStore::Handle h = store.query(statements::selectAll());
+        QVERIFY(store.readField(h, QStringLiteral("日期")).isText());
+        QCOMPARE(store.readField(h, QStringLiteral("编号")).kind, FieldValue::Kind::Integer);
+        QCOMPARE(store.readField(h, QStringLiteral("编号")).integer, 1);
+        QCOMPARE(store.readText(h, QStringLiteral("no such column")), QString());
+    }
+
+    void keywordMatching_data() {
+        QTest::addColumn<QString>("keyword");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("1 in 编号") << "1" << QStringList{"1", "10", "21"};
+        QTest::newRow("percent") << "%" << QStringList{"1", "2", "5", "10", "21"};
+        QTest::newRow("underscore") << "_" << QStringList{"1", "2", "5", "10", "21"};
+        QTest::newRow("text column") << "张三" << QStringList{"5"};
+        QTest::newRow("ascii case ignored") << "abc" << QStringList{"2"};
+        QTest::newRow("single quote") << "O'N" << QStringList{"10"};
+        QTest::newRow("nothing") << "没有" << QStringList{};
+        QTest::newRow("blanks") << "   " << QStringList{};
+    }
+    void keywordMatching() {
+        QFETCH(QString, keyword);
+        QFETCH(QStringList, expected);
+        TestDatabase db;
+        db.insert(withFirst(QStringLiteral("x")), 1);
+        db.insert(withFirst(QStringLiteral("ABC")), 2);
+        db.insert(withFirst(QStringLiteral("张三")), 5);
+        db.insert(withFirst(QStringLiteral("O'Neil")), 10);
+        db.insert(withFirst(QStringLiteral("y")), 21);
+        RecordStore store;
+        QVERIFY(store.openDatabase(db.path()));
+        QCOMPARE(numbers(readAll(store, statements::search(keyword))), expected);
+    }
+
+    void changesAddressExactlyTheNumberGiven() {
+        TestDatabase db;
+        for (qint64 n : {1, 2, 5}) {
+            db.insert(withFirst(QString::number(n)), n);
+        }
+        RecordStore store;
+        QVERIFY(store.openDatabase(db.path()));
+        QCOMPARE(numbers(readAll(store, statements::selectAll())), (QStringList{"1", "2", "5"}));
+        QCOMPARE(store.execute(statements::update(withFirst(QStringLiteral("changed")), QStringLiteral("5"))), 1);
+        QCOMPARE(db.row(5).value(0), QStringLiteral("changed"));
+        QCOMPARE(db.row(2).value(0), QStringLiteral("2"));
+        QCOMPARE(store.execute(statements::remove(QStringLiteral("2"))), 1);
+        QCOMPARE(numbers(readAll(store, statements::selectAll())), (QStringList{"1", "5"}));
+        // A record that no longer exists: the statement runs and changes nothing.
+        QCOMPARE(store.execute(statements::remove(QStringLiteral("2"))), 1);
+        QCOMPARE(store.execute(statements::update(withFirst(QStringLiteral("z")), QStringLiteral("3"))), 1);
+        QCOMPARE(db.count(), 2);
+        // A failing statement reports 0 and keeps the driver's reason.
+        QCOMPARE(store.execute(QStringLiteral("update nosuchtable set a=1")), 0);
+        QVERIFY(!store.lastDiagnostic().message.isEmpty());
+        QCOMPARE(store.execute(QString()), 0);
+    }
+
+    void handles() {
+        TestDatabase db;
+        db.insert(withFirst(QStringLiteral("a")));
+        db.insert(withFirst(QStringLiteral("b")));
+        RecordStore store;
+        QVERIFY(store.openDatabase(db.path()));
+
+        for (RecordStore::Handle bogus : {0, 12345, -1}) {
+            QVERIFY(store.isPastEnd(bogus));
+            QCOMPARE(store.readText(bogus, QStringLiteral("日期")), QString());
+            store.toFirst(bogus);
+            store.toNext(bogus);
+        }
+
+        // Each recordset keeps its own position; toFirst goes back to the first row.
+        const RecordStore::Handle a = store.query(statements::selectAll());
+        const RecordStore::Handle b = store.query(statements::selectAll());
+        QVERIFY(a != 0 && b != 0 && a != b);
+        store.toNext(a);
+        QCOMPARE(store.readText(a, QStringLiteral("日期")), QStringLiteral("b"));
+        QCOMPARE(store.readText(b, QStringLiteral("日期")), QStringLiteral("a"));
+        store.toFirst(a);
+        QCOMPARE(store.readText(a, QStringLiteral("日期")), QStringLiteral("a"));
+        store.toNext(a);
+        store.toNext(a);
+        QVERIFY(store.isPastEnd(a));
+        store.toNext(a);
+        QVERIFY(store.isPastEnd(a));
+        store.closeRecordset(777); // unknown: nothing
+        QCOMPARE(store.openRecordsetCount(), 2);
+        store.closeRecordset(0); // every open recordset
+        QCOMPARE(store.openRecordsetCount(), 0);
+        QVERIFY(store.isPastEnd(b));
+
+        // At most 30 at a time.
+        QList<RecordStore::Handle> open;
+        for (int i = 0; i < RecordStore::maxOpenRecordsets; ++i) {
+            open << store.query(statements::selectAll());
+            QVERIFY(open.last() != 0);
+        }
+        QCOMPARE(store.query(statements::selectAll()), 0);
+        store.closeRecordset(open.takeLast());
+        QVERIFY(store.query(statements::selectAll()) != 0);
+        store.closeRecordset(0);
+
+        QCOMPARE(store.query(QStringLiteral("select * from nosuchtable")), 0);
+        QCOMPARE(store.query(QString()), 0);
+        QCOMPARE(store.openRecordsetCount(), 0);
+    }
+
+    void emptyTable() {
+        TestDatabase db;
+        RecordStore store;
+        QVERIFY(store.openDatabase(db.path()));
+        const RecordStore::Handle h = store.query(statements::selectAll());
+        QVERIFY(h != 0);
+        QVERIFY(store.isPastEnd(h));
+        store.closeRecordset(h);
+        QCOMPARE(store.openRecordsetCount(), 0);
+    }
+
+    void filesThatCannotBeOpened_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<bool>("exists");
+        QTest::newRow("missing") << QByteArray() << false;
+        QTest::newRow("random bytes") << QByteArray("\x13\x88\xfe garbage that is no database", 32) << true;
+        QTest::newRow("empty") << QByteArray() << true;
+        QTest::newRow("text") << QByteArray("hello, world\n") << true;
+    }
+    void filesThatCannotBeOpened() {
+        QFETCH(QByteArray, content);
+        QFETCH(bool, exists);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("xinfang.mdb"));
+        if (exists) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(content);
+        }
+        RecordStore store;
+        QVERIFY(!store.openDatabase(path));
+        QVERIFY(!store.isOpen());
+        QCOMPARE(QFile::exists(path), exists);
+        QCOMPARE(store.query(statements::selectAll()), 0);
+        QCOMPARE(store.execute(statements::remove(QStringLiteral("1"))), 0);
+    }
+
+    void connectionStrings() {
+        QCOMPARE(RecordStore::connectionStringFor(QStringLiteral("D:\\data\\xinfang.mdb")),
+                 QStringLiteral("ODBC;DBQ=D:\\data\\xinfang.mdb;DefaultDir=D:\\data;Driver={Microsoft Access Driver "
+                                "(*.mdb)};FIL=MS Access;"));
+        TestDatabase db;
+        QCOMPARE(RecordStore::connectionStringFor(db.path()), QStringLiteral("Driver={SQLite3};Database=") + db.path() +
+                                                                  QStringLiteral(";NoCreat=1;Timeout=7500;StepAPI=1;"));
+    }
+
+    void chineseDirectory() {
+        QTemporaryDir parent;
+        const QString dir = parent.filePath(QStringLiteral("信访 数据"));
+        QVERIFY(QDir().mkpath(dir));
+        TestDatabase db;
+        QVERIFY(QFile::copy(db.path(), dir + QStringLiteral("/xinfang.mdb")));
+        RecordStore store;
+        QVERIFY(store.openDatabase(dir + QStringLiteral("/xinfang.mdb")));
+        QCOMPARE(store.execute(statements::insert(withFirst(QStringLiteral("路径")))), 1);
+        QCOMPARE(readAll(store, statements::selectAll()).value(0).value(1), QStringLiteral("路径"));
+    }
+
+    // Columns of another kind are shown as their text form rather than ending the program.
+    void columnsOfOtherKindsReadAsText() {
+        TestDatabase db;
+        db.recreate(QStringLiteral("CREATE TABLE 信访数据 (编号 INTEGER PRIMARY KEY, 日期 DATETIME, 来信来访 REAL, "
+                                   "接访地点 INTEGER, 接访人 BLOB, 来访人数 VARCHAR(10))"));
+        db.exec(QStringLiteral("INSERT INTO 信访数据 VALUES (7, '2012-12-04 07:40:07', 2.5, 42, x'00ff', '3')"));
+        RecordStore store;
+        QVERIFY(store.openDatabase(db.path()));
+        const RecordStore::Handle h = store.query(statements::selectAll());
+        QCOMPARE(store.readField(h, QStringLiteral("日期")).kind, FieldValue::Kind::DateTime);
+        QCOMPARE(store.readText(h, QStringLiteral("日期")), QStringLiteral("2012-12-04 07:40:07"));
+        QCOMPARE(store.readText(h, QStringLiteral("来信来访")), QStringLiteral("2.5"));
+        QCOMPARE(store.readText(h, QStringLiteral("接访地点")), QStringLiteral("42"));
+        QCOMPARE(store.readText(h, QStringLiteral("接访人")), QStringLiteral("00ff"));
+        QCOMPARE(store.readText(h, QStringLiteral("来访人数")), QStringLiteral("3"));
+        QCOMPARE(store.readText(h, QStringLiteral("来仿人民族")), QString());
+    }
+
+    // A table spelled with 访 in the two columns that the program spells with 仿.
+    void misspelledColumns() {
+        TestDatabase db;
+        QString create = TestDatabase::defaultCreateTable();
+        create.replace(QStringLiteral("来仿人"), QStringLiteral("来访人"));
+        db.recreate(create);
+        db.exec(QStringLiteral("INSERT INTO 信访数据 (来访人民族, 日期) VALUES ('汉族', 'd')"));
+        RecordStore store;
+        QVERIFY(store.openDatabase(db.path()));
+        const auto rows = readAll(store, statements::selectAll());
+        QCOMPARE(rows.value(0).value(1), QStringLiteral("d"));
+        QCOMPARE(rows.value(0).value(8), QString());
+        QCOMPARE(store.execute(statements::insert(withFirst(QStringLiteral("x")))), 0);
+        QCOMPARE(store.query(statements::search(QStringLiteral("x"))), 0);
+    }
+
+    // Root ignores file modes, so the read-only case runs in a child process that drops to nobody.
+    void readOnlyFile() {
+        TestDatabase db;
+        db.insert(withFirst(QStringLiteral("kept")));
+        QFile::setPermissions(db.directory(), QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                                                  QFileDevice::ExeOther | QFileDevice::ReadGroup |
+                                                  QFileDevice::ExeGroup);
+        QFile::setPermissions(db.path(), QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+        const pid_t child = fork();
+        QVERIFY(child >= 0);
+        if (child == 0) {
+            if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) {
+                _exit(10);
+            }
+            RecordStore store;
+            if (!store.openDatabase(db.path())) {
+                _exit(11);
+            }
+            if (readAll(store, statements::selectAll()).size() != 1) {
+                _exit(12);
+            }
+            if (store.execute(statements::insert(withFirst(QStringLiteral("x")))) != 0) {
+                _exit(13);
+            }
+            if (store.execute(statements::remove(QStringLiteral("1"))) != 0) {
+                _exit(14);
+            }
+            _exit(0);
+        }
+        int status = 0;
+        QCOMPARE(waitpid(child, &status, 0), child);
+        QVERIFY(WIFEXITED(status));
+        QCOMPARE(WEXITSTATUS(status), 0);
+        QFile::setPermissions(db.directory(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QCOMPARE(db.count(), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRecordStore)
+#include "test_record_store.moc"
