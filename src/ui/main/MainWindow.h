@@ -1,0 +1,76 @@
+#pragma once
+
+#include "store/RecordStore.h"
+
+#include <QDateTime>
+#include <QPointer>
+#include <QWidget>
+
+#include <functional>
+
+class FlatButton;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QStatusBar;
+class QTimer;
+class RecordList;
+class ShadowLabel;
+
+// The clerk's workplace: banner, side panel with four commands, the record list, the search row, the
+// count label and the status bar with its clock. It owns the one database connection. Creating it opens
+// the database, lists every record and takes its caption and banner text from set.ini.
+class MainWindow : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    RecordStore& store() { return m_store; }
+    RecordList* recordList() const { return m_list; }
+
+    // Rebuilds the list from the whole table and shows the count in the count label.
+    void listAllRecords();
+    // The count label's text (also used for the failure texts of the entry windows).
+    void setCountLabelText(const QString& text);
+    QString countLabelText() const;
+
+    // The clock's text for a moment, as the status bar shows it.
+    static QString clockText(const QDateTime& moment);
+    // For tests: the time the clock reads.
+    void setClockForTesting(std::function<QDateTime()> clock);
+    void tick();
+
+    // Appends the recordset's current row to the list: 编号 as text and as row value, then columns 1 to 21.
+    void appendCurrentRecord(RecordStore::Handle handle);
+
+    // The commands of the side panel and the search row.
+    void searchByKeyword();
+    void showAll();
+    void deleteSelected();
+    void openRegistration();
+    void openModification();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void buildLayout();
+
+    RecordStore m_store;
+    RecordList* m_list = nullptr;
+    QLabel* m_countLabel = nullptr;
+    QLineEdit* m_searchBox = nullptr;
+    QPushButton* m_searchButton = nullptr;
+    ShadowLabel* m_bannerText = nullptr;
+    QLabel* m_clockPart = nullptr;
+    QStatusBar* m_statusBar = nullptr;
+    QTimer* m_clockTimer = nullptr;
+    FlatButton* m_registerButton = nullptr;
+    FlatButton* m_modifyButton = nullptr;
+    FlatButton* m_deleteButton = nullptr;
+    FlatButton* m_showAllButton = nullptr;
+    std::function<QDateTime()> m_clock;
+    bool m_centred = false;
+};

@@ -1,0 +1,193 @@
+#include "RecordList.h"
+
+#include "store/PetitionRecord.h"
+#include "ui/widgets/Fonts.h"
+
+#include <QHeaderView>
+
+namespace {
+
+// Column widths in pixels, in column order.
+constexpr std::array<int, columnCount> columnWidths = {41,  111, 68,  68, 68,  68, 82,  82,  82,  82,  222,
+                                                       123, 355, 158, 68, 222, 68, 333, 123, 289, 135, 888};
+
+} // namespace
+
+RecordListModel::RecordListModel(QObject* parent)
+    : QAbstractTableModel(parent), m_rowIcon(QStringLiteral(":/row.png")) {}
+
+int RecordListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
+}
+
+int RecordListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : ::columnCount;
+}
+
+QVariant RecordListModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || !valid(index.row())) {
+        return {};
+    }
+    if (role == Qt::DisplayRole) {
+        return cellText(index.row(), index.column());
+    }
+    if (role == Qt::DecorationRole && index.column() == 0) {
+        return m_rowIcon;
+    }
+    return {};
+}
+
+QVariant RecordListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < ::columnCount) {
+        return columnNames()[section];
+    }
+    if (orientation == Qt::Horizontal && role == Qt::TextAlignmentRole) {
+        return QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
+    }
+    return QAbstractTableModel::headerData(section, orientation, role);
+}
+
+Qt::ItemFlags RecordListModel::flags(const QModelIndex& index) const {
+    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+}
+
+void RecordListModel::beginBatch() {
+    beginResetModel();
+    m_inBatch = true;
+}
+
+void RecordListModel::endBatch() {
+    m_inBatch = false;
+    endResetModel();
+}
+
+void RecordListModel::clearRows() {
+    if (m_inBatch) {
+        m_rows.clear();
+        return;
+    }
+    beginResetModel();
+    m_rows.clear();
+    endResetModel();
+}
+
+int RecordListModel::addRow(qint32 rowValue, const QStringList& cells) {
+    Row row;
+    row.value = rowValue;
+    qsizetype length = 0;
+    for (int c = 0; c < ::columnCount; ++c) {
+        length += cells.value(c).size();
+    }
+    row.text.reserve(length);
+    for (int c = 0; c < ::columnCount; ++c) {
+        row.text += cells.value(c);
+        row.ends[static_cast<std::size_t>(c)] = static_cast<quint32>(row.text.size());
+    }
+    const int index = static_cast<int>(m_rows.size());
+    if (!m_inBatch) {
+        beginInsertRows({}, index, index);
+    }
+    m_rows.push_back(std::move(row));
+    if (!m_inBatch) {
+        endInsertRows();
+    }
+    return index;
+}
+
+int RecordListModel::addRow(qint32 rowValue) {
+    return addRow(rowValue, QStringList());
+}
+
+void RecordListModel::setCellText(int row, int column, const QString& text) {
+    if (!valid(row) || column < 0 || column >= ::columnCount) {
+        return;
+    }
+    QStringList cells;
+    for (int c = 0; c < ::columnCount; ++c) {
+        cells << (c == column ? text : cellText(row, c));
+    }
+    Row& r = m_rows[static_cast<std::size_t>(row)];
+    r.text.clear();
+    for (int c = 0; c < ::columnCount; ++c) {
+        r.text += cells[c];
+        r.ends[static_cast<std::size_t>(c)] = static_cast<quint32>(r.text.size());
+    }
+    if (!m_inBatch) {
+        emit dataChanged(index(row, column), index(row, column), {Qt::DisplayRole});
+    }
+}
+
+QString RecordListModel::cellText(int row, int column) const {
+    if (!valid(row) || column < 0 || column >= ::columnCount) {
+        return QString();
+    }
+    const Row& r = m_rows[static_cast<std::size_t>(row)];
+    const quint32 begin = column == 0 ? 0 : r.ends[static_cast<std::size_t>(column - 1)];
+    return r.text.mid(begin, r.ends[static_cast<std::size_t>(column)] - begin);
+}
+
+qint32 RecordListModel::rowValue(int row) const {
+    return valid(row) ? m_rows[static_cast<std::size_t>(row)].value : 0;
+}
+
+RecordList::RecordList(QWidget* parent) : QTableView(parent), m_model(new RecordListModel(this)) {
+    setObjectName(QStringLiteral("超级列表框"));
+    setModel(m_model);
+    setFont(layoutFont(QString(), 14));
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSortingEnabled(false);
+    setShowGrid(true);
+    setWordWrap(false);
+    setTabKeyNavigation(false);
+    setIconSize(QSize(16, 15));
+    setFrameShape(QFrame::StyledPanel);
+    setFrameShadow(QFrame::Sunken);
+    verticalHeader()->hide();
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+    horizontalHeader()->setSectionsClickable(false);
+    horizontalHeader()->setHighlightSections(false);
+    horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    for (int c = 0; c < ::columnCount; ++c) {
+        setColumnWidth(c, columnWidths[static_cast<std::size_t>(c)]);
+    }
+    // The row stays selected while the list lacks the focus, but the selection is not shown then.
+    QPalette pal = palette();
+    pal.setColor(QPalette::Base, Qt::white);
+    pal.setColor(QPalette::Text, Qt::black);
+    pal.setColor(QPalette::Inactive, QPalette::Highlight, Qt::white);
+    pal.setColor(QPalette::Inactive, QPalette::HighlightedText, Qt::black);
+    setPalette(pal);
+}
+
+void RecordList::clearRows() {
+    m_model->clearRows();
+}
+
+int RecordList::addRow(int /*picture*/, qint32 rowValue) {
+    return m_model->addRow(rowValue);
+}
+
+void RecordList::setCellText(int row, int column, const QString& text) {
+    m_model->setCellText(row, column, text);
+}
+
+QString RecordList::cellText(int row, int column) const {
+    return m_model->cellText(row, column);
+}
+
+qint32 RecordList::rowValue(int row) const {
+    return m_model->rowValue(row);
+}
+
+int RecordList::rowCount() const {
+    return m_model->rowCount();
+}
+
+int RecordList::currentRow() const {
+    const QModelIndexList rows = selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.first().row();
+}
