@@ -1,1 +1,5 @@
-int main() { return 0; }
+#include "app/Program.h"
+
+int main(int argc, char** argv) {
+    return runProgram(argc, argv);
+}

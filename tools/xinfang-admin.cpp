@@ -1,1 +1,133 @@
-int main() { return 0; }
+// Provisioning tool: the program never creates its database or its settings file, so an office (or a
+// developer) makes them with this tool, and fills a database with made-up registrations to try it out.
+
+#include "Provisioning.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QStringList>
+
+#include <cstdint>
+#include <cstdio>
+#include <limits>
+
+namespace {
+
+// Exit codes: 0 done, 1 a file could not be made or filled, 2 the command line was wrong.
+constexpr int exitFailure = 1;
+constexpr int exitUsage = 2;
+
+constexpr auto usageText = "Usage:\n"
+                           "  xinfang-admin init DIR     create DIR/xinfang.mdb (the empty table 信访数据) and\n"
+                           "                             DIR/set.ini; a file that exists already is left alone\n"
+                           "  xinfang-admin demo DIR N   add N made-up registrations to DIR/xinfang.mdb\n";
+
+void say(const QString& text) {
+    std::fputs(qPrintable(text + QLatin1Char('\n')), stdout);
+    std::fflush(stdout);
+}
+
+void complain(const QString& text) {
+    std::fputs(qPrintable(QStringLiteral("xinfang-admin: ") + text + '\n'), stderr);
+}
+
+int usage(const QString& problem) {
+    complain(problem);
+    std::fputs(usageText, stderr);
+    return exitUsage;
+}
+
+// Digits only: "+5", " 5" or "5e3" are more likely slips than meant, and the program holds 编号 in a
+// 32-bit integer, so more rows than that could never be shown.
+bool parseCount(const QString& text, std::int64_t& count) {
+    if (text.isEmpty() || text.size() > 10) {
+        return false;
+    }
+    std::int64_t value = 0;
+    for (const QChar c : text) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9')) {
+            return false;
+        }
+        value = value * 10 + (c.unicode() - '0');
+    }
+    if (value < 1 || value > std::numeric_limits<std::int32_t>::max()) {
+        return false;
+    }
+    count = value;
+    return true;
+}
+
+bool report(const provisioning::FileResult& result) {
+    switch (result.state) {
+    case provisioning::FileState::Created:
+        say(QStringLiteral("Created %1").arg(QDir::toNativeSeparators(result.path)));
+        return true;
+    case provisioning::FileState::LeftAlone:
+        say(QStringLiteral("%1 exists already; left unchanged").arg(QDir::toNativeSeparators(result.path)));
+        return true;
+    case provisioning::FileState::Failed:
+        complain(QStringLiteral("cannot create %1: %2").arg(QDir::toNativeSeparators(result.path), result.error));
+        return false;
+    }
+    return false;
+}
+
+int init(const QString& dir) {
+    if (!QDir().mkpath(dir)) {
+        complain(QStringLiteral("cannot create the directory %1").arg(QDir::toNativeSeparators(dir)));
+        return exitFailure;
+    }
+    // Both are attempted whatever became of the other: a missing set.ini is made even next to an
+    // existing database.
+    const bool databaseOk = report(provisioning::createDatabase(dir));
+    const bool settingsOk = report(provisioning::createSettings(dir));
+    return databaseOk && settingsOk ? 0 : exitFailure;
+}
+
+int demo(const QString& dir, std::int64_t count) {
+    const provisioning::DemoResult result = provisioning::addDemoRecords(dir, count);
+    if (!result.ok) {
+        complain(result.error);
+        return exitFailure;
+    }
+    say(QStringLiteral("Added %1 registrations (编号 %2 to %3) to %4")
+            .arg(count)
+            .arg(result.firstNumber)
+            .arg(result.lastNumber)
+            .arg(QDir::toNativeSeparators(dir + QLatin1Char('/') + QLatin1String(provisioning::databaseFileName))));
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments().mid(1);
+    if (args.isEmpty()) {
+        return usage(QStringLiteral("no command given"));
+    }
+    const QString& command = args.first();
+    if (command == QLatin1String("init")) {
+        if (args.size() != 2 || args[1].isEmpty()) {
+            return usage(QStringLiteral("init takes one directory"));
+        }
+        return init(args[1]);
+    }
+    if (command == QLatin1String("demo")) {
+        if (args.size() != 3 || args[1].isEmpty()) {
+            return usage(QStringLiteral("demo takes a directory and a number of rows"));
+        }
+        std::int64_t count = 0;
+        if (!parseCount(args[2], count)) {
+            return usage(QStringLiteral("the number of rows must be a whole number from 1 to %1, not \"%2\"")
+                             .arg(std::numeric_limits<std::int32_t>::max())
+                             .arg(args[2]));
+        }
+        return demo(args[1], count);
+    }
+    if (command == QLatin1String("-h") || command == QLatin1String("--help") || command == QLatin1String("help")) {
+        std::fputs(usageText, stdout);
+        return 0;
+    }
+    return usage(QStringLiteral("unknown command \"%1\"").arg(command));
+}
