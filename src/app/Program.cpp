@@ -5,6 +5,7 @@
 #include "RunDirectory.h"
 #include "ui/main/MainWindow.h"
 #include "ui/widgets/Fonts.h"
+#include "ui/widgets/Resources.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -49,6 +50,7 @@ int runProgram(int argc, char** argv) {
         QApplication::installTranslator(&qtTranslation);
     }
     installFontSubstitutions();
+    initResources();
     QApplication::setWindowIcon(programIcon());
 
     int exitCode = 0;

@@ -1,6 +1,7 @@
 #include "UiTestSupport.h"
 
 #include "ui/widgets/Fonts.h"
+#include "ui/widgets/Resources.h"
 
 MessageBoxLog::MessageBoxLog() {
     messagebox::setResponderForTesting([this](messagebox::Style style, const QString& text, const QString& caption) {
