@@ -7,6 +7,7 @@
 #include "app/Settings.h"
 #include "store/PetitionRecord.h"
 #include "store/Statements.h"
+#include "ui/entry/RegistrationWindow.h"
 #include "ui/widgets/FlatButton.h"
 #include "ui/widgets/Fonts.h"
 #include "ui/widgets/KeyboardRules.h"
@@ -223,6 +224,8 @@ void MainWindow::showAll() {
     listAllRecords();
 }
 
-void MainWindow::openRegistration() {}
+void MainWindow::openRegistration() {
+    openRegistrationWindow(*this);
+}
 
 void MainWindow::openModification() {}

@@ -11,5 +11,11 @@ void ShapeBox::paintEvent(QPaintEvent*) {
     QPen pen(m_outline, 1, m_style);
     p.setPen(pen);
     p.setBrush(Qt::NoBrush);
-    p.drawRect(rect().adjusted(0, 0, -1, -1));
+    if (height() <= 1) {
+        // A one-pixel shape is a line; drawn as a rectangle its top and bottom edges would fill each
+        // other's gaps and a dashed outline would look solid.
+        p.drawLine(0, 0, width() - 1, 0);
+    } else {
+        p.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
 }

@@ -1,0 +1,111 @@
+#include "RegistrationWindow.h"
+
+#include "app/DateTimeText.h"
+#include "app/NumberText.h"
+#include "app/ProcessState.h"
+#include "store/Statements.h"
+#include "ui/main/MainWindow.h"
+#include "ui/main/RecordList.h"
+#include "ui/widgets/FlatButton.h"
+#include "ui/widgets/MessageBox.h"
+
+#include <QCloseEvent>
+
+namespace {
+
+// At most one registration window is open; a second "登记信访信息" brings it forward.
+QPointer<RegistrationWindow>& openWindow() {
+    static QPointer<RegistrationWindow> window;
+    return window;
+}
+
+} // namespace
+
+EntryFormLook RegistrationWindow::look() {
+    return {QStringLiteral("信 访 接 待 登 记"), QStringLiteral("添 加 数 据"),
+            QStringLiteral("点击添加当前信访资料到数据库."), 0, 63};
+}
+
+RegistrationWindow::RegistrationWindow(MainWindow& mainWindow) : EntryForm(look()), m_mainWindow(&mainWindow) {
+    setObjectName(QStringLiteral("RegistrationWindow"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    connect(commandButton(), &FlatButton::clicked, this, &RegistrationWindow::addRegistration);
+    initRegistrationWindow(mainWindow);
+}
+
+void RegistrationWindow::initRegistrationWindow(const MainWindow& mainWindow) {
+    // The number the database will probably give the record: the one after the record that the last
+    // registration of this run was listed at (the first listed record before any). Only a hint: the
+    // database assigns the real 编号.
+    const QString lastNumber = mainWindow.recordList()->cellText(processState().newRow, entrycolumn::number);
+    setFieldText(entrycolumn::number, realNumberText(readNumber(lastNumber) + 1));
+    setFieldText(entrycolumn::date, datePart());
+    fillReceivers(*this);
+}
+
+void RegistrationWindow::addRegistration() {
+    // Checked in this order; the focus goes to the first empty one once the message is closed.
+    for (const int column : {entrycolumn::visitors, entrycolumn::date, entrycolumn::place}) {
+        if (fieldText(column).isEmpty()) {
+            messagebox::show(messagebox::Style::Error, QStringLiteral("   请填写完整资料！"), QStringLiteral("出错了"));
+            focusField(column);
+            return;
+        }
+    }
+
+    MainWindow* mainWindow = m_mainWindow;
+    if (!mainWindow) {
+        // The connection and the list went with the main window. The clerk must not believe the record
+        // was stored, and must not lose what was typed.
+        messagebox::show(messagebox::Style::Error,
+                         QStringLiteral("主窗口已关闭，本条信访资料无法保存到数据库！\n"
+                                        "已填写的内容仍保留在本窗口中。"),
+                         QStringLiteral("出错了"));
+        return;
+    }
+
+    QStringList values;
+    for (int column = firstTextColumn; column < columnCount; ++column) {
+        values << fieldText(column);
+    }
+    ProcessState& state = processState();
+    state.lastInsertStatement = statements::insert(values);
+    if (mainWindow->store().execute(state.lastInsertStatement) == 0) {
+        mainWindow->setCountLabelText(QStringLiteral("添加信息：失 败。"));
+        return;
+    }
+
+    RecordList* list = mainWindow->recordList();
+    state.newRow = list->addRow(0, 0);
+    for (int column = firstTextColumn; column < columnCount; ++column) {
+        list->setCellText(state.newRow, column, fieldText(column));
+    }
+    for (int column = firstTextColumn; column < columnCount; ++column) {
+        setFieldText(column, QString());
+    }
+    mainWindow->listAllRecords();
+    close();
+}
+
+void RegistrationWindow::closeEvent(QCloseEvent* event) {
+    EntryForm::closeEvent(event);
+    // The window is deleted later; from now on the next "登记信访信息" makes a fresh one.
+    if (event->isAccepted() && openWindow() == this) {
+        openWindow() = nullptr;
+    }
+}
+
+RegistrationWindow* openRegistrationWindow(MainWindow& mainWindow) {
+    QPointer<RegistrationWindow>& window = openWindow();
+    if (window) {
+        window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+        window->show();
+        window->raise();
+        window->activateWindow();
+    } else {
+        window = new RegistrationWindow(mainWindow);
+        window->show();
+    }
+    mainWindow.listAllRecords();
+    return window;
+}
