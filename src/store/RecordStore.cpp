@@ -443,7 +443,10 @@ void RecordStore::closeRecordset(Handle handle) {
     m_recordsets.erase(handle);
 }
 
-int RecordStore::execute(const QString& statement) {
+int RecordStore::execute(const QString& statement, qint64* rowsAffected) {
+    if (rowsAffected) {
+        *rowsAffected = -1;
+    }
     if (statement.isEmpty() || !m_open) {
         return 0;
     }
@@ -464,6 +467,12 @@ int RecordStore::execute(const QString& statement) {
     if (!succeeded(rc) && rc != SQL_NO_DATA) {
         m_lastDiagnostic = diagnose("SQLExecute", SQL_HANDLE_STMT, h);
         return 0;
+    }
+    SQLLEN changed = -1;
+    if (rowsAffected && rc != SQL_NO_DATA && succeeded(SQLRowCount(h, &changed))) {
+        *rowsAffected = changed;
+    } else if (rowsAffected && rc == SQL_NO_DATA) {
+        *rowsAffected = 0;
     }
     // Whatever rows or further results the statement yields are read and dropped; an error here does not
     // undo a statement that already ran.

@@ -54,8 +54,9 @@ public:
     void closeRecordset(Handle handle);
 
     // Runs a statement that changes data: 1 when it ran (an update or delete matching no row included),
-    // 0 on any failure.
-    int execute(const QString& statement);
+    // 0 on any failure. rowsAffected, when given, receives the number of rows the statement changed
+    // (-1 when the driver cannot tell).
+    int execute(const QString& statement, qint64* rowsAffected = nullptr);
 
     int openRecordsetCount() const;
     QString identifierQuote() const { return m_identifierQuote; }

@@ -142,7 +142,12 @@ private slots:
         QCOMPARE(store.execute(statements::remove(QStringLiteral("2"))), 1);
         QCOMPARE(numbers(readAll(store, statements::selectAll())), (QStringList{"1", "5"}));
         // A record that no longer exists: the statement runs and changes nothing.
-        QCOMPARE(store.execute(statements::remove(QStringLiteral("2"))), 1);
+        qint64 changed = -1;
+        QCOMPARE(store.execute(statements::remove(QStringLiteral("2")), &changed), 1);
+        QCOMPARE(changed, 0);
+        QCOMPARE(store.execute(statements::update(withFirst(QStringLiteral("again")), QStringLiteral("5")), &changed),
+                 1);
+        QCOMPARE(changed, 1);
         QCOMPARE(store.execute(statements::update(withFirst(QStringLiteral("z")), QStringLiteral("3"))), 1);
         QCOMPARE(db.count(), 2);
         // A failing statement reports 0 and keeps the driver's reason.

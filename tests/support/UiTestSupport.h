@@ -2,6 +2,7 @@
 
 #include "ui/widgets/MessageBox.h"
 
+#include <QApplication>
 #include <QList>
 #include <QString>
 
@@ -35,5 +36,28 @@ private:
     std::function<void()> m_onNextBox;
 };
 
-// Gives the GUI tests the program's fonts and translations, as at start-up.
+// Gives the GUI tests the program's fonts and pictures, as at start-up.
 void prepareGuiTestApplication();
+
+// Presses Tab (or Shift+Tab) steps times on whatever has the focus; gives the object names the focus
+// visited, in order.
+QStringList tabWalk(int steps, bool forward = true);
+
+class EntryForm;
+
+// Columns 1 to 21 as a clerk might fill them.
+QStringList sampleEntryValues();
+void fillEntryForm(EntryForm& form, const QStringList& values);
+// The values of columns 1 to 21.
+QStringList entryFormValues(const EntryForm& form);
+
+// The visible top-level windows of a class, such as the open entry windows.
+template <class Window> QList<Window*> visibleWindows() {
+    QList<Window*> out;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (auto* window = qobject_cast<Window*>(w); window && window->isVisible()) {
+            out << window;
+        }
+    }
+    return out;
+}

@@ -18,45 +18,6 @@
 
 namespace {
 
-// Columns 1 to 21 as the clerk might fill them.
-QStringList sampleValues() {
-    return {"2012年12月4日",
-            "来访",
-            "信访局",
-            "张科员",
-            "3",
-            "李四",
-            "男",
-            "回族",
-            "45",
-            "个体",
-            "13900000000",
-            "某区某街1号",
-            "110101197001011234",
-            "重",
-            "拖欠工资",
-            "是",
-            "讨要工资\n三个月",
-            "已转办",
-            "人社局",
-            "尽快处理",
-            "无"};
-}
-
-void fill(EntryForm& form, const QStringList& values) {
-    for (int column = firstTextColumn; column < columnCount; ++column) {
-        form.setFieldText(column, values[column - firstTextColumn]);
-    }
-}
-
-QStringList fieldTexts(const EntryForm& form) {
-    QStringList out;
-    for (int column = firstTextColumn; column < columnCount; ++column) {
-        out << form.fieldText(column);
-    }
-    return out;
-}
-
 QStringList listRow(const RecordList* list, int row) {
     QStringList out;
     for (int column = firstTextColumn; column < columnCount; ++column) {
@@ -74,13 +35,7 @@ QStringList itemsOf(const QComboBox* box) {
 }
 
 QList<RegistrationWindow*> registrationWindows() {
-    QList<RegistrationWindow*> out;
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (auto* r = qobject_cast<RegistrationWindow*>(w); r && r->isVisible()) {
-            out << r;
-        }
-    }
-    return out;
+    return visibleWindows<RegistrationWindow>();
 }
 
 // The main window's "登记信访信息", as the clerk clicks it.
@@ -254,8 +209,8 @@ private slots:
         QPointer<RegistrationWindow> window = clickRegister(mainWindow);
         QVERIFY(window);
         QCOMPARE(window->fieldText(0), QStringLiteral("2"));
-        const QStringList values = sampleValues();
-        fill(*window, values);
+        const QStringList values = sampleEntryValues();
+        fillEntryForm(*window, values);
         clickAdd(*window);
 
         QVERIFY(boxes.shown.isEmpty());
@@ -306,8 +261,8 @@ private slots:
                 EntryForm::fields()[static_cast<std::size_t>(column)].kind == EntryField::Kind::MultiLine;
             values << (multiLine || !multiLineOnly ? value : QStringLiteral("1"));
         }
-        fill(*window, values);
-        QCOMPARE(fieldTexts(*window), values);
+        fillEntryForm(*window, values);
+        QCOMPARE(entryFormValues(*window), values);
         clickAdd(*window);
         QVERIFY(boxes.shown.isEmpty());
         QCOMPARE(db.count(), 1);
@@ -326,14 +281,14 @@ private slots:
         window->setFieldText(1, QStringLiteral("2012年12月3日"));
         window->setFieldText(6, QStringLiteral("张三"));
         window->setFieldText(15, QStringLiteral("自己写的事由"));
-        const QStringList entries = fieldTexts(*window);
+        const QStringList entries = entryFormValues(*window);
         window->setWindowState(Qt::WindowMinimized);
         db.insert({QStringLiteral("别处登记的")});
 
         QCOMPARE(clickRegister(mainWindow), window);
         QVERIFY(!(window->windowState() & Qt::WindowMinimized));
         QCOMPARE(window->fieldText(0), QStringLiteral("8"));
-        QCOMPARE(fieldTexts(*window), entries);
+        QCOMPARE(entryFormValues(*window), entries);
         QCOMPARE(mainWindow.recordList()->rowCount(), 2);
         QCOMPARE(mainWindow.countLabelText(), QStringLiteral("数据库总量：2条数据"));
         QCOMPARE(itemsOf(window->receiverBox()).size(), 5); // no second filling
@@ -388,17 +343,18 @@ private slots:
         setRunDirectoryForTesting(db.directory());
         MessageBoxLog boxes;
         MainWindow mainWindow;
+        mainWindow.show();
         RegistrationWindow* window = clickRegister(mainWindow);
         QVERIFY(window);
-        const QStringList values = sampleValues();
-        fill(*window, values);
+        const QStringList values = sampleEntryValues();
+        fillEntryForm(*window, values);
         db.exec(breakSql);
         clickAdd(*window);
 
         QVERIFY(boxes.shown.isEmpty());
         QCOMPARE(mainWindow.countLabelText(), QStringLiteral("添加信息：失 败。"));
         QVERIFY(window->isVisible());
-        QCOMPARE(fieldTexts(*window), values);
+        QCOMPARE(entryFormValues(*window), values);
         QCOMPARE(processState().lastInsertStatement, statements::insert(values));
         QCOMPARE(processState().newRow, 0);
         QCOMPARE(mainWindow.recordList()->rowCount(), 1);
@@ -417,12 +373,13 @@ private slots:
     }
 
     void withoutAVisibleMainWindow_data() {
-        QTest::addColumn<bool>("destroyed");
-        QTest::newRow("closed by the clerk: still saves") << false;
-        QTest::newRow("destroyed: refuses and keeps the entries") << true;
+        QTest::addColumn<QString>("situation");
+        QTest::newRow("closed by the clerk: still saves") << "closed";
+        QTest::newRow("closed, and the insert fails: a box says so") << "closed, failing";
+        QTest::newRow("destroyed: refuses and keeps the entries") << "destroyed";
     }
     void withoutAVisibleMainWindow() {
-        QFETCH(bool, destroyed);
+        QFETCH(QString, situation);
         TestDatabase db;
         setRunDirectoryForTesting(db.directory());
         MessageBoxLog boxes;
@@ -430,26 +387,30 @@ private slots:
         mainWindow->show();
         RegistrationWindow* window = clickRegister(*mainWindow);
         QVERIFY(window);
-        const QStringList values = sampleValues();
-        fill(*window, values);
+        const QStringList values = sampleEntryValues();
+        fillEntryForm(*window, values);
         mainWindow->close();
-        if (destroyed) {
+        if (situation == QLatin1String("destroyed")) {
             mainWindow.reset();
+        }
+        if (situation == QLatin1String("closed, failing")) {
+            db.exec(QStringLiteral("ALTER TABLE 信访数据 RENAME TO 旧数据"));
         }
         clickAdd(*window);
 
-        if (destroyed) {
-            QCOMPARE(boxes.shown.size(), 1);
-            QVERIFY(boxes.shown[0].text.contains(QStringLiteral("主窗口已关闭")));
-            QVERIFY(window->isVisible());
-            QCOMPARE(fieldTexts(*window), values);
-            QCOMPARE(db.count(), 0);
-        } else {
+        if (situation == QLatin1String("closed")) {
             QVERIFY(boxes.shown.isEmpty());
             QCOMPARE(db.row(1), values);
             QCOMPARE(mainWindow->countLabelText(), QStringLiteral("数据库总量：1条数据"));
             QVERIFY(!window->isVisible());
+            return;
         }
+        QCOMPARE(boxes.shown.size(), 1);
+        QCOMPARE(boxes.shown[0].style, messagebox::Style::Error);
+        QVERIFY(boxes.shown[0].text.contains(situation == QLatin1String("destroyed") ? QStringLiteral("主窗口已关闭")
+                                                                                     : QStringLiteral("失 败")));
+        QVERIFY(window->isVisible());
+        QCOMPARE(entryFormValues(*window), values);
     }
 };
 

@@ -1,5 +1,8 @@
 #include "EntryForm.h"
 
+#include "ui/main/MainWindow.h"
+#include "ui/widgets/MessageBox.h"
+
 #include "app/Settings.h"
 #include "ui/widgets/FlatButton.h"
 #include "ui/widgets/Fonts.h"
@@ -333,4 +336,21 @@ void fillReceivers(EntryForm& form) {
         box->setCurrentIndex(-1);
     }
     box->setEditText(shown);
+}
+
+bool EntryForm::mainWindowAvailable(const MainWindow* mainWindow) {
+    if (mainWindow) {
+        return true;
+    }
+    messagebox::show(messagebox::Style::Error,
+                     QStringLiteral("主窗口已关闭，本条信访资料无法保存到数据库！\n已填写的内容仍保留在本窗口中。"),
+                     QStringLiteral("出错了"));
+    return false;
+}
+
+void EntryForm::reportFailure(MainWindow& mainWindow, const QString& text) {
+    mainWindow.setCountLabelText(text);
+    if (!mainWindow.isVisible()) {
+        messagebox::show(messagebox::Style::Error, text, QStringLiteral("出错了"));
+    }
 }

@@ -10,6 +10,7 @@
 #include <span>
 
 class FlatButton;
+class MainWindow;
 class QComboBox;
 
 // The columns the entry windows treat by name.
@@ -71,6 +72,14 @@ public:
 
     QComboBox* receiverBox() const;
     FlatButton* commandButton() const { return m_commandButton; }
+
+protected:
+    // Storing needs the main window's connection and list. Gives false, after telling the clerk, when the
+    // main window no longer exists; the entries stay in the window.
+    static bool mainWindowAvailable(const MainWindow* mainWindow);
+    // A statement failed: the text goes to the main window's count label and, while the clerk has closed
+    // the main window and cannot see that label, into a message box as well.
+    static void reportFailure(MainWindow& mainWindow, const QString& text);
 
 private:
     void buildLayout(const EntryFormLook& look);

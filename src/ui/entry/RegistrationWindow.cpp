@@ -54,13 +54,7 @@ void RegistrationWindow::addRegistration() {
     }
 
     MainWindow* mainWindow = m_mainWindow;
-    if (!mainWindow) {
-        // The connection and the list went with the main window. The clerk must not believe the record
-        // was stored, and must not lose what was typed.
-        messagebox::show(messagebox::Style::Error,
-                         QStringLiteral("主窗口已关闭，本条信访资料无法保存到数据库！\n"
-                                        "已填写的内容仍保留在本窗口中。"),
-                         QStringLiteral("出错了"));
+    if (!mainWindowAvailable(mainWindow)) {
         return;
     }
 
@@ -71,7 +65,7 @@ void RegistrationWindow::addRegistration() {
     ProcessState& state = processState();
     state.lastInsertStatement = statements::insert(values);
     if (mainWindow->store().execute(state.lastInsertStatement) == 0) {
-        mainWindow->setCountLabelText(QStringLiteral("添加信息：失 败。"));
+        reportFailure(*mainWindow, QStringLiteral("添加信息：失 败。"));
         return;
     }
 

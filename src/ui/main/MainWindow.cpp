@@ -7,6 +7,7 @@
 #include "app/Settings.h"
 #include "store/PetitionRecord.h"
 #include "store/Statements.h"
+#include "ui/entry/ModificationWindow.h"
 #include "ui/entry/RegistrationWindow.h"
 #include "ui/widgets/FlatButton.h"
 #include "ui/widgets/Fonts.h"
@@ -228,4 +229,6 @@ void MainWindow::openRegistration() {
     openRegistrationWindow(*this);
 }
 
-void MainWindow::openModification() {}
+void MainWindow::openModification() {
+    openModificationWindow(*this);
+}
