@@ -338,6 +338,13 @@ void fillReceivers(EntryForm& form) {
     box->setEditText(shown);
 }
 
+void EntryForm::bringForward() {
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
+}
+
 bool EntryForm::mainWindowAvailable(const MainWindow* mainWindow) {
     if (mainWindow) {
         return true;

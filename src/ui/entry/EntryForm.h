@@ -70,6 +70,10 @@ public:
     // which leaves no window active).
     void focusField(int column);
 
+    // An entry window that is open already is restored if minimised, raised and activated instead of
+    // being made anew. A closed one is gone even while it waits to be deleted.
+    void bringForward();
+
     QComboBox* receiverBox() const;
     FlatButton* commandButton() const { return m_commandButton; }
 

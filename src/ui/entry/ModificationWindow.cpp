@@ -8,8 +8,6 @@
 #include "ui/widgets/FlatButton.h"
 #include "ui/widgets/MessageBox.h"
 
-#include <QCloseEvent>
-
 namespace {
 
 // At most one modification window is open; a second "修改选中信息" brings it forward.
@@ -83,14 +81,6 @@ void ModificationWindow::saveModification() {
     close();
 }
 
-void ModificationWindow::closeEvent(QCloseEvent* event) {
-    EntryForm::closeEvent(event);
-    // The window is deleted later; from now on the next "修改选中信息" makes a fresh one.
-    if (event->isAccepted() && openWindow() == this) {
-        openWindow() = nullptr;
-    }
-}
-
 ModificationWindow* openModificationWindow(MainWindow& mainWindow) {
     const int current = mainWindow.recordList()->currentRow();
     if (current == -1) {
@@ -99,11 +89,8 @@ ModificationWindow* openModificationWindow(MainWindow& mainWindow) {
     }
     processState().selectedRow = current;
     QPointer<ModificationWindow>& window = openWindow();
-    if (window) {
-        window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
-        window->show();
-        window->raise();
-        window->activateWindow();
+    if (window && window->isVisible()) {
+        window->bringForward();
     } else {
         window = new ModificationWindow(mainWindow);
         window->show();

@@ -25,9 +25,6 @@ public:
     // The click of "修 改 数 据". A failed update leaves the window and the entries as they are.
     void saveModification();
 
-protected:
-    void closeEvent(QCloseEvent* event) override;
-
 private:
     void initModificationWindow(const MainWindow& mainWindow);
 

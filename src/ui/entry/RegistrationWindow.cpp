@@ -9,8 +9,6 @@
 #include "ui/widgets/FlatButton.h"
 #include "ui/widgets/MessageBox.h"
 
-#include <QCloseEvent>
-
 namespace {
 
 // At most one registration window is open; a second "登记信访信息" brings it forward.
@@ -81,21 +79,10 @@ void RegistrationWindow::addRegistration() {
     close();
 }
 
-void RegistrationWindow::closeEvent(QCloseEvent* event) {
-    EntryForm::closeEvent(event);
-    // The window is deleted later; from now on the next "登记信访信息" makes a fresh one.
-    if (event->isAccepted() && openWindow() == this) {
-        openWindow() = nullptr;
-    }
-}
-
 RegistrationWindow* openRegistrationWindow(MainWindow& mainWindow) {
     QPointer<RegistrationWindow>& window = openWindow();
-    if (window) {
-        window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
-        window->show();
-        window->raise();
-        window->activateWindow();
+    if (window && window->isVisible()) {
+        window->bringForward();
     } else {
         window = new RegistrationWindow(mainWindow);
         window->show();

@@ -21,9 +21,6 @@ public:
     // and closes the window. A failed insert leaves the window and the entries as they are.
     void addRegistration();
 
-protected:
-    void closeEvent(QCloseEvent* event) override;
-
 private:
     void initRegistrationWindow(const MainWindow& mainWindow);
 
