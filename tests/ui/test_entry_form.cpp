@@ -325,8 +325,8 @@ private slots:
         QTest::addColumn<int>("key");
         QTest::addColumn<QString>("textAfter"); // after typing 甲, the key, then 乙
         QTest::addColumn<bool>("windowOpen");
-        QTest::newRow("Enter in the demand box") << "编辑框11" << int(Qt::Key_Return) << "甲\n乙" << true;
-        QTest::newRow("Enter on the keypad, remarks") << "编辑框14" << int(Qt::Key_Enter) << "甲\n乙" << true;
+        QTest::newRow("Enter in the demand box") << "编辑框11" << int(Qt::Key_Return) << "甲\r\n乙" << true;
+        QTest::newRow("Enter on the keypad, remarks") << "编辑框14" << int(Qt::Key_Enter) << "甲\r\n乙" << true;
         QTest::newRow("Enter in a single-line box") << "编辑框5" << int(Qt::Key_Return) << "甲乙" << true;
         QTest::newRow("Enter in a combo box") << "组合框3" << int(Qt::Key_Return) << "甲乙" << true;
         QTest::newRow("Esc in a single-line box") << "编辑框2" << int(Qt::Key_Escape) << "甲" << false;

@@ -118,7 +118,7 @@ private slots:
         changed[0] = QString(); // 日期
         changed[2] = QString(); // 接访地点
         changed[4] = QString(); // 来访人数
-        changed[16] = QStringLiteral("第一行\n第二行𠮷");
+        changed[16] = QStringLiteral("第一行\r\n第二行𠮷");
         fillEntryForm(*window, changed);
         clickSave(*window);
         QVERIFY(boxes.shown.isEmpty());

@@ -291,7 +291,9 @@ QString EntryForm::fieldText(int column) const {
     case Kind::SingleLine:
         return static_cast<QLineEdit*>(field)->text();
     case Kind::MultiLine:
-        return static_cast<QPlainTextEdit*>(field)->toPlainText();
+        // Line breaks are stored as CR LF, as a multi-line edit box on Windows holds them, so a record
+        // written here reads the same there and an old record opened and saved keeps its bytes.
+        return static_cast<QPlainTextEdit*>(field)->toPlainText().replace(QLatin1Char('\n'), QLatin1String("\r\n"));
     case Kind::ComboBox:
         return static_cast<QComboBox*>(field)->currentText();
     }
