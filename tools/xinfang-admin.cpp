@@ -2,6 +2,7 @@
 // developer) makes them with this tool, and fills a database with made-up registrations to try it out.
 
 #include "Provisioning.h"
+#include "ServerProvisioning.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -20,7 +21,13 @@ constexpr int exitUsage = 2;
 constexpr auto usageText = "Usage:\n"
                            "  xinfang-admin init DIR     create DIR/xinfang.mdb (the empty table 信访数据) and\n"
                            "                             DIR/set.ini; a file that exists already is left alone\n"
-                           "  xinfang-admin demo DIR N   add N made-up registrations to DIR/xinfang.mdb\n";
+                           "  xinfang-admin demo DIR N   add N made-up registrations to DIR/xinfang.mdb\n"
+                           "  xinfang-admin init-server CONNECTION\n"
+                           "                             create the table 信访数据 on the PostgreSQL database that\n"
+                           "                             the ODBC connection string reaches; an existing one is\n"
+                           "                             left alone\n"
+                           "  xinfang-admin demo-server CONNECTION N\n"
+                           "                             add N made-up registrations to that database\n";
 
 void say(const QString& text) {
     std::fputs(qPrintable(text + QLatin1Char('\n')), stdout);
@@ -98,6 +105,35 @@ int demo(const QString& dir, std::int64_t count) {
     return 0;
 }
 
+int initServer(const QString& connectionString) {
+    const provisioning::ServerResult result = provisioning::createServerSchema(connectionString);
+    switch (result.state) {
+    case provisioning::FileState::Created:
+        say(QStringLiteral("Created the table 信访数据 on the server"));
+        return 0;
+    case provisioning::FileState::LeftAlone:
+        say(QStringLiteral("The server has the table 信访数据 already; left unchanged"));
+        return 0;
+    case provisioning::FileState::Failed:
+        break;
+    }
+    complain(result.error);
+    return exitFailure;
+}
+
+int demoServer(const QString& connectionString, std::int64_t count) {
+    const provisioning::DemoResult result = provisioning::addDemoRecordsToServer(connectionString, count);
+    if (!result.ok) {
+        complain(result.error);
+        return exitFailure;
+    }
+    say(QStringLiteral("Added %1 registrations (编号 %2 to %3) to the server")
+            .arg(count)
+            .arg(result.firstNumber)
+            .arg(result.lastNumber));
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -124,6 +160,24 @@ int main(int argc, char* argv[]) {
                              .arg(args[2]));
         }
         return demo(args[1], count);
+    }
+    if (command == QLatin1String("init-server")) {
+        if (args.size() != 2 || args[1].isEmpty()) {
+            return usage(QStringLiteral("init-server takes one ODBC connection string"));
+        }
+        return initServer(args[1]);
+    }
+    if (command == QLatin1String("demo-server")) {
+        if (args.size() != 3 || args[1].isEmpty()) {
+            return usage(QStringLiteral("demo-server takes an ODBC connection string and a number of rows"));
+        }
+        std::int64_t count = 0;
+        if (!parseCount(args[2], count)) {
+            return usage(QStringLiteral("the number of rows must be a whole number from 1 to %1, not \"%2\"")
+                             .arg(std::numeric_limits<std::int32_t>::max())
+                             .arg(args[2]));
+        }
+        return demoServer(args[1], count);
     }
     if (command == QLatin1String("-h") || command == QLatin1String("--help") || command == QLatin1String("help")) {
         std::fputs(usageText, stdout);

@@ -1,0 +1,141 @@
+// The provisioning tool's server commands, run as an office's administrator would run them: the real
+// binary against a real PostgreSQL database, checked through libpq and through the store.
+
+#include "store/PetitionRecord.h"
+#include "store/RecordStore.h"
+#include "store/Statements.h"
+#include "support/ServerDatabase.h"
+#include "support/TestDatabase.h"
+
+#include <QProcess>
+#include <QTest>
+
+namespace {
+
+struct Run {
+    int exitCode;
+    QString out;
+    QString err;
+};
+
+Run runAdmin(const QStringList& arguments) {
+    QProcess process;
+    process.start(QStringLiteral(XINFANG_ADMIN), arguments);
+    const bool finished = process.waitForFinished(120000);
+    [&] {
+        QVERIFY2(finished, "xinfang-admin did not finish");
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    }();
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+QStringList listedNumbers(RecordStore& store, const QString& statement) {
+    QStringList out;
+    const RecordStore::Handle h = store.query(statement);
+    while (!store.isPastEnd(h)) {
+        out << store.readText(h, columnNames()[0]);
+        store.toNext(h);
+    }
+    store.closeRecordset(h);
+    return out;
+}
+
+} // namespace
+
+class TestAdminServer : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() {
+        if (!ServerDatabase::available()) {
+            QSKIP(ServerDatabase::unavailableReason);
+        }
+    }
+
+    void initServerMakesWhatTheProgramNeeds() {
+        ServerDatabase db(ServerDatabase::Contents::Nothing);
+        const Run made = runAdmin({QStringLiteral("init-server"), db.connectionString()});
+        QCOMPARE(made.exitCode, 0);
+        QVERIFY2(made.out.contains(QStringLiteral("Created")), qPrintable(made.out + made.err));
+
+        RecordStore store;
+        QVERIFY(store.openConnectionString(db.connectionString()));
+        QStringList values(columnCount - 1, QStringLiteral("x"));
+        for (const char* name : {"Zhang", "李四", "王五"}) {
+            values[5] = QString::fromUtf8(name);
+            QCOMPARE(store.execute(statements::insert(values)), 1);
+        }
+        QCOMPARE(store.execute(statements::update(values, QStringLiteral("1"))), 1);
+        QCOMPARE(store.execute(statements::remove(QStringLiteral("2"))), 1);
+        QCOMPARE(listedNumbers(store, statements::selectAll()), (QStringList{"1", "3"}));
+        QCOMPARE(listedNumbers(store, statements::search(QStringLiteral("王"))), (QStringList{"1", "3"}));
+        QCOMPARE(listedNumbers(store, statements::search(QStringLiteral("3"))), QStringList{"3"});
+        QCOMPARE(db.row(1).value(5), QStringLiteral("王五"));
+
+        // 编号 belongs to the database: an insert that names it is refused.
+        QCOMPARE(store.execute(QStringLiteral("insert into 信访数据 (编号, 日期) values (9, 'x')")), 0);
+
+        // A second run leaves the office's data alone.
+        const Run again = runAdmin({QStringLiteral("init-server"), db.connectionString()});
+        QCOMPARE(again.exitCode, 0);
+        QVERIFY2(again.out.contains(QStringLiteral("left unchanged")), qPrintable(again.out + again.err));
+        QCOMPARE(db.count(), 2);
+    }
+
+    void demoServerAddsRegistrations() {
+        ServerDatabase db;
+        db.insert({QStringLiteral("已有")});
+        const Run added = runAdmin({QStringLiteral("demo-server"), db.connectionString(), QStringLiteral("250")});
+        QCOMPARE(added.exitCode, 0);
+        QVERIFY2(added.out.contains(QStringLiteral("编号 2 to 251")), qPrintable(added.out + added.err));
+        QCOMPARE(db.count(), 251);
+        // The same made-up registrations as in a file, Chinese text and all.
+        TestDatabase file;
+        QCOMPARE(runAdmin({QStringLiteral("demo"), file.directory(), QStringLiteral("250")}).exitCode, 0);
+        for (const qint64 n : {1, 2, 125, 250}) {
+            QCOMPARE(db.row(n + 1), file.row(n));
+        }
+        RecordStore store;
+        QVERIFY(store.openConnectionString(db.connectionString()));
+        QCOMPARE(listedNumbers(store, statements::selectAll()).size(), 251);
+    }
+
+    void refusals_data() {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("encoding");
+        QTest::addColumn<bool>("withSchema");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("demo before init") << "demo-server"
+                                          << "UTF8" << false << "init-server";
+        QTest::newRow("database not UTF-8") << "init-server"
+                                            << "SQL_ASCII" << false << "UTF8";
+        QTest::newRow("demo on a database not UTF-8") << "demo-server"
+                                                      << "SQL_ASCII" << false << "UTF8";
+    }
+    void refusals() {
+        QFETCH(QString, command);
+        QFETCH(QString, encoding);
+        QFETCH(QString, message);
+        ServerDatabase db(ServerDatabase::Contents::Nothing, encoding);
+        QStringList arguments = {command, db.connectionString()};
+        if (command == QLatin1String("demo-server")) {
+            arguments << QStringLiteral("5");
+        }
+        const Run run = runAdmin(arguments);
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.err.contains(message), qPrintable(run.err));
+        db.exec(QStringLiteral("SELECT 1")); // still reachable: the tool has let go of it
+    }
+
+    void unreachableServer() {
+        const Run run =
+            runAdmin({QStringLiteral("init-server"),
+                      QStringLiteral("Driver={PostgreSQL ANSI};Servername=/nonexistent;Port=1;Database=x;")});
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.err.contains(QStringLiteral("cannot connect")), qPrintable(run.err));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAdminServer)
+#include "test_admin_server.moc"
