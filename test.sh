@@ -5,5 +5,24 @@ source "$(dirname "$0")/scripts/setup.sh"
 
 xinfang_install_packages
 xinfang_build "$XINFANG_ROOT/build"
-cd "$XINFANG_ROOT/build"
-ctest --output-on-failure --parallel "$(nproc)"
+# The same suite again with AddressSanitizer and UndefinedBehaviorSanitizer: any report fails its test.
+xinfang_build "$XINFANG_ROOT/build-asan" -DXINFANG_SANITIZE=ON
+
+# Each fuzz target for 30 seconds, from the inputs kept in fuzz/corpus (clang's libFuzzer).
+"$XINFANG_ROOT/fuzz/run.sh" 30
+
+# Both suites: the sanitizer build first, so that the last lines are the summary of the normal build.
+xinfang_run_suites() {
+    echo "=== Test suite built with AddressSanitizer and UndefinedBehaviorSanitizer (build-asan)"
+    (cd "$XINFANG_ROOT/build-asan" &&
+        ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+            LSAN_OPTIONS=suppressions="$XINFANG_ROOT/tests/robustness/lsan.supp" \
+            ctest --output-on-failure --parallel "$(nproc)")
+    echo "=== Test suite (build)"
+    (cd "$XINFANG_ROOT/build" && ctest --output-on-failure --parallel "$(nproc)")
+}
+
+# PostgreSQL: a throwaway server for the shared-server tests (scripts/test-server.sh), started before
+# ctest and stopped by its process id when ctest ends, also on failure. Without it those cases skip.
+source "$XINFANG_ROOT/scripts/test-server.sh"
+xinfang_with_test_server xinfang_run_suites

@@ -7,8 +7,10 @@ XINFANG_PACKAGES=(
     cmake g++ make pkg-config
     qt6-base-dev qt6-translations-l10n
     unixodbc unixodbc-dev libsqliteodbc sqlite3 libsqlite3-dev
+    odbc-postgresql libpq-dev postgresql
     fonts-noto-cjk fontconfig
     xvfb xauth imagemagick
+    clang libclang-rt-14-dev
 )
 
 xinfang_install_packages() {

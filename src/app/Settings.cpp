@@ -32,7 +32,16 @@ SettingsText walkableText(const QByteArray& fileBytes) {
     if (fileBytes.startsWith(utf16LeMark)) {
         // The mark is already gone: a second one would belong to the text.
         QStringDecoder utf16(QStringConverter::Utf16LE, QStringConverter::Flag::ConvertInitialBom);
-        const QString text = utf16(QByteArrayView(fileBytes).sliced(utf16LeMark.size()));
+        QString text = utf16(QByteArrayView(fileBytes).sliced(utf16LeMark.size()));
+        // Half of a surrogate pair has no UTF-8 form; toUtf8() would make it '?', which reads as a
+        // character someone typed. The replacement character shows it for the broken character it is.
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+                ++i;
+            } else if (text[i].isSurrogate()) {
+                text[i] = QChar::ReplacementCharacter;
+            }
+        }
         return {text.toUtf8(), FileEncoding::Utf16Le};
     }
     return {fileBytes, FileEncoding::Gbk};
@@ -191,8 +200,14 @@ QString readSettingFrom(const QString& filePath, const QString& section, const Q
         if (equals < 0 || !sameName(decode(withoutBlanks(line.first(equals))), wantedKey)) {
             continue;
         }
-        const QByteArrayView value = withoutQuotes(withoutBlanks(line.sliced(equals + 1)));
-        return decode(cutToLimit(value, settings.encoding));
+        // Windows hands the value over as a C string: it ends at a NUL byte, before the quotation marks
+        // are looked at. Kept, a NUL would reach a receiver name, and no registration naming that
+        // receiver could be stored.
+        QByteArrayView value = withoutBlanks(line.sliced(equals + 1));
+        if (const qsizetype nul = value.indexOf('\0'); nul >= 0) {
+            value.truncate(nul);
+        }
+        return decode(cutToLimit(withoutQuotes(value), settings.encoding));
     }
     return {};
 }
