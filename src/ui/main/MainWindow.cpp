@@ -5,6 +5,7 @@
 #include "app/NumberText.h"
 #include "app/RunDirectory.h"
 #include "app/Settings.h"
+#include "store/DatabaseLocation.h"
 #include "store/PetitionRecord.h"
 #include "store/Statements.h"
 #include "ui/entry/ModificationWindow.h"
@@ -61,7 +62,10 @@ MainWindow::MainWindow(QWidget* parent)
       m_clock([] { return QDateTime::currentDateTime(); }) {
     buildLayout();
 
-    if (m_store.openDatabase(runDirectoryFile(QStringLiteral("xinfang.mdb")))) {
+    // The key is read here, as the database is opened, so an edited set.ini counts from the next login on.
+    if (openConfiguredDatabase(m_store,
+                               readSetting(QLatin1String(databaseSettingSection), QLatin1String(databaseSettingKey)),
+                               runDirectoryFile(QStringLiteral("xinfang.mdb")))) {
         listAllRecords();
     } else {
         messagebox::show(messagebox::Style::Warning, QStringLiteral("打开数据库失败！"), QStringLiteral("警告"));
@@ -196,14 +200,21 @@ void MainWindow::tick() {
 }
 
 void MainWindow::appendCurrentRecord(RecordStore::Handle handle) {
+    // Column by column in table order, which the store reads fastest.
     const QStringList& names = columnNames();
-    QStringList cells;
-    cells.reserve(columnCount);
-    cells << m_store.readField(handle, names[0]).toText();
-    for (int column = firstTextColumn; column < columnCount; ++column) {
-        cells << m_store.readText(handle, names[column]);
+    std::array<QString, columnCount> cells;
+    for (int column = 0; column < columnCount; ++column) {
+        cells[static_cast<std::size_t>(column)] = m_store.readText(handle, names[column]);
     }
-    m_list->model()->addRow(readWholeNumber(cells[0]), cells);
+    // 编号 is plain digits, read here without the general number reader's work; anything else goes to it.
+    const QString& number = cells[0];
+    bool digits = !number.isEmpty() && number.size() <= 9;
+    qint32 rowValue = 0;
+    for (qsizetype i = 0; digits && i < number.size(); ++i) {
+        digits = number[i] >= u'0' && number[i] <= u'9';
+        rowValue = rowValue * 10 + (number[i].unicode() - u'0');
+    }
+    m_list->model()->addRow(digits ? rowValue : readWholeNumber(number), cells);
 }
 
 void MainWindow::listAllRecords() {

@@ -8,6 +8,8 @@
 #include <QPainter>
 #include <QStyledItemDelegate>
 
+#include <algorithm>
+
 namespace {
 
 // Column widths in pixels, in column order.
@@ -59,7 +61,7 @@ RecordListModel::RecordListModel(QObject* parent)
     : QAbstractTableModel(parent), m_rowIcon(QStringLiteral(":/row.png")) {}
 
 int RecordListModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
+    return parent.isValid() ? 0 : static_cast<int>(m_shownRows);
 }
 
 int RecordListModel::columnCount(const QModelIndex& parent) const {
@@ -100,61 +102,106 @@ void RecordListModel::beginBatch() {
 
 void RecordListModel::endBatch() {
     m_inBatch = false;
+    m_shownRows = m_rows.size();
     endResetModel();
+}
+
+void RecordListModel::beginDeferring() {
+    ++m_deferring;
+}
+
+void RecordListModel::endDeferring() {
+    if (m_deferring > 0) {
+        --m_deferring;
+    }
+    showPendingRows();
+}
+
+void RecordListModel::showPendingRows() {
+    if (m_inBatch || m_shownRows >= m_rows.size()) {
+        return;
+    }
+    beginInsertRows({}, static_cast<int>(m_shownRows), static_cast<int>(m_rows.size()) - 1);
+    m_shownRows = m_rows.size();
+    endInsertRows();
 }
 
 void RecordListModel::clearRows() {
     if (m_inBatch) {
         m_rows.clear();
+        m_longRowEnds.clear();
         return;
     }
     beginResetModel();
     m_rows.clear();
+    m_longRowEnds.clear();
+    m_shownRows = 0;
     endResetModel();
 }
 
 int RecordListModel::addRow(qint32 rowValue, const QStringList& cells) {
-    Row row;
-    row.value = rowValue;
+    std::array<QString, ::columnCount> all;
+    std::copy_n(cells.cbegin(), std::min<qsizetype>(cells.size(), ::columnCount), all.begin());
+    return addRow(rowValue, all);
+}
+
+int RecordListModel::addRow(qint32 rowValue, std::span<const QString> cells) {
+    const std::size_t index = m_rows.size();
+    m_rows.emplace_back().value = rowValue;
+    fillRow(index, cells);
+    if (!m_inBatch && m_deferring == 0) {
+        showPendingRows();
+    }
+    return static_cast<int>(index);
+}
+
+void RecordListModel::fillRow(std::size_t row, std::span<const QString> cells) {
+    const std::size_t given = std::min<std::size_t>(cells.size(), ::columnCount);
     qsizetype length = 0;
-    for (int c = 0; c < ::columnCount; ++c) {
-        length += cells.value(c).size();
+    for (std::size_t c = 0; c < given; ++c) {
+        length += cells[c].size();
     }
-    row.text.reserve(length);
-    for (int c = 0; c < ::columnCount; ++c) {
-        row.text += cells.value(c);
-        row.ends[static_cast<std::size_t>(c)] = static_cast<quint32>(row.text.size());
+    // One allocation of the exact size, filled by plain copies: a listing does this for every row.
+    Row& r = m_rows[row];
+    r.text = QString(length, Qt::Uninitialized);
+    QChar* out = r.text.data();
+    Ends ends{};
+    for (std::size_t c = 0; c < ends.size(); ++c) {
+        if (c < given) {
+            out = std::copy_n(cells[c].constData(), cells[c].size(), out);
+        }
+        ends[c] = static_cast<quint32>(out - r.text.constData());
     }
-    const int index = static_cast<int>(m_rows.size());
-    if (!m_inBatch) {
-        beginInsertRows({}, index, index);
+    if (length > longestShortRow) {
+        m_longRowEnds[row] = ends;
+        return;
     }
-    m_rows.push_back(std::move(row));
-    if (!m_inBatch) {
-        endInsertRows();
+    std::copy(ends.begin(), ends.end(), r.ends.begin()); // each fits, being at most length
+    if (!m_longRowEnds.empty()) {
+        m_longRowEnds.erase(row);
     }
-    return index;
+}
+
+quint32 RecordListModel::cellEnd(std::size_t row, int column) const {
+    const Row& r = m_rows[row];
+    const auto c = static_cast<std::size_t>(column);
+    return r.text.size() > longestShortRow ? m_longRowEnds.at(row)[c] : r.ends[c];
 }
 
 int RecordListModel::addRow(qint32 rowValue) {
-    return addRow(rowValue, QStringList());
+    return addRow(rowValue, std::span<const QString>());
 }
 
 void RecordListModel::setCellText(int row, int column, const QString& text) {
     if (!valid(row) || column < 0 || column >= ::columnCount) {
         return;
     }
-    QStringList cells;
+    std::array<QString, ::columnCount> cells;
     for (int c = 0; c < ::columnCount; ++c) {
-        cells << (c == column ? text : cellText(row, c));
+        cells[static_cast<std::size_t>(c)] = c == column ? text : cellText(row, c);
     }
-    Row& r = m_rows[static_cast<std::size_t>(row)];
-    r.text.clear();
-    for (int c = 0; c < ::columnCount; ++c) {
-        r.text += cells[c];
-        r.ends[static_cast<std::size_t>(c)] = static_cast<quint32>(r.text.size());
-    }
-    if (!m_inBatch) {
+    fillRow(static_cast<std::size_t>(row), cells);
+    if (!m_inBatch && static_cast<std::size_t>(row) < m_shownRows) {
         emit dataChanged(index(row, column), index(row, column), {Qt::DisplayRole});
     }
 }
@@ -163,9 +210,9 @@ QString RecordListModel::cellText(int row, int column) const {
     if (!valid(row) || column < 0 || column >= ::columnCount) {
         return QString();
     }
-    const Row& r = m_rows[static_cast<std::size_t>(row)];
-    const quint32 begin = column == 0 ? 0 : r.ends[static_cast<std::size_t>(column - 1)];
-    return r.text.mid(begin, r.ends[static_cast<std::size_t>(column)] - begin);
+    const auto r = static_cast<std::size_t>(row);
+    const quint32 begin = column == 0 ? 0 : cellEnd(r, column - 1);
+    return m_rows[r].text.mid(begin, cellEnd(r, column) - begin);
 }
 
 qint32 RecordListModel::rowValue(int row) const {
@@ -227,7 +274,7 @@ qint32 RecordList::rowValue(int row) const {
 }
 
 int RecordList::rowCount() const {
-    return m_model->rowCount();
+    return m_model->storedRowCount();
 }
 
 int RecordList::currentRow() const {

@@ -4,6 +4,9 @@
 #include <QIcon>
 #include <QTableView>
 
+#include <array>
+#include <span>
+#include <unordered_map>
 #include <vector>
 
 // The rows of the record list. Each row keeps its 22 cell texts in one string with the end of each cell,
@@ -23,27 +26,49 @@ public:
     void clearRows();
     int addRow(qint32 rowValue);
     void setCellText(int row, int column, const QString& text);
-    // A whole row at once: the 22 cell texts in column order.
+    // A whole row at once: the 22 cell texts in column order (missing ones are empty).
     int addRow(qint32 rowValue, const QStringList& cells);
+    int addRow(qint32 rowValue, std::span<const QString> cells);
     QString cellText(int row, int column) const;
     qint32 rowValue(int row) const;
+    // Every row of the list, those the views have not been told of yet included.
+    int storedRowCount() const { return static_cast<int>(m_rows.size()); }
 
     // Between beginBatch() and endBatch() rows change without signals; the views see one reset at the
     // end. For rebuilding the whole list, which runs without handling any event in between.
     void beginBatch();
     void endBatch();
 
+    // Between beginDeferring() and endDeferring() (which nest) added rows reach the views only at
+    // showPendingRows() and at the end, many at a time. For filling the list while events run between
+    // rows: telling a view of each row makes it lay itself out again at every turn of the event loop.
+    // rowCount() counts the rows the views know of.
+    void beginDeferring();
+    void endDeferring();
+    void showPendingRows();
+
 private:
+    using Ends = std::array<quint32, 22>; // where each cell ends in the row's text
+
     struct Row {
-        QString text;                 // the cells one after another
-        std::array<quint32, 22> ends; // where each cell ends in text
+        QString text; // the cells one after another
         qint32 value = 0;
+        // 16 bits hold the ends of any row of up to 65,535 characters, nearly every row there is, in half
+        // the room; a longer row keeps them in m_longRowEnds.
+        std::array<quint16, 22> ends{};
     };
+    static constexpr qsizetype longestShortRow = 0xFFFF;
     bool valid(int row) const { return row >= 0 && static_cast<std::size_t>(row) < m_rows.size(); }
+    // Writes the row's text and ends from its cells (missing ones are empty).
+    void fillRow(std::size_t row, std::span<const QString> cells);
+    quint32 cellEnd(std::size_t row, int column) const;
 
     std::vector<Row> m_rows;
+    std::unordered_map<std::size_t, Ends> m_longRowEnds; // by row
+    std::size_t m_shownRows = 0;                         // the first rows of m_rows, which the views know of
     QIcon m_rowIcon;
     bool m_inBatch = false;
+    int m_deferring = 0;
 };
 
 // The report list of the main window: column titles and widths, whole-row single selection, grid lines,
