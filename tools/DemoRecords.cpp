@@ -1,6 +1,7 @@
 #include "DemoRecords.h"
 
 #include "OfficeSettings.h"
+#include "app/FormItems.h"
 
 #include <QDate>
 
@@ -35,32 +36,10 @@ enum Field {
     Remark,
 };
 
-// The item lists of the entry form, so that a demo row looks like one a clerk picked from the lists.
-constexpr Text offices[] = {"人社局",
-                            "社保局",
-                            "公安局",
-                            "检察院",
-                            "法院",
-                            "工商局",
-                            "地税局",
-                            "国税局",
-                            "质量技术监督局",
-                            "烟草专卖局",
-                            "食品药品监督管理局",
-                            "环保局",
-                            "物价局",
-                            "国土资源局",
-                            "征收局",
-                            "安全生产监督管理局",
-                            "城市管理行政执法局",
-                            "司法局",
-                            "审计局",
-                            "财政局",
-                            "交通运管所",
-                            "交警大队"};
-constexpr Text ethnicities[] = {"汉族", "满族", "朝鲜族", "回族", "藏族", "蒙古族",
-                                "苗族", "侗族", "瑶族",   "傣族", "佤族", "白族"};
-constexpr Text severities[] = {"重", "中", "轻"};
+// The entry form's own lists, so that a demo row looks like one a clerk picked from them.
+using formitems::ethnicities;
+using formitems::offices;
+using formitems::severities;
 
 // A subject of list C, the demand a petitioner typically brings with it, and the office it usually goes
 // to. In the demand, {c} stands for a company, {m} months, {y} years, {a} an amount of yuan, {i} an
@@ -157,6 +136,7 @@ public:
     std::uint32_t between(std::uint32_t low, std::uint32_t high) { return low + below(high - low + 1); }
     bool percent(std::uint32_t p) { return below(100) < p; }
     template <std::size_t N> Text pick(const Text (&items)[N]) { return items[below(N)]; }
+    template <std::size_t N> Text pick(const std::array<const char*, N>& items) { return items[below(N)]; }
 
 private:
     std::mt19937& m_engine;

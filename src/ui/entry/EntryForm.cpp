@@ -3,6 +3,7 @@
 #include "ui/main/MainWindow.h"
 #include "ui/widgets/MessageBox.h"
 
+#include "app/FormItems.h"
 #include "app/Settings.h"
 #include "ui/widgets/FlatButton.h"
 #include "ui/widgets/Fonts.h"
@@ -27,63 +28,29 @@ using Kind = EntryField::Kind;
 constexpr QSize clientSize(638, 461);
 constexpr QPoint screenPosition(250, 120);
 
-constexpr const char* lettersOrVisits[] = {"来信", "来访"};
-constexpr const char* sexes[] = {"男", "女"};
-constexpr const char* yesNo[] = {"是", "否"};
-constexpr const char* weights[] = {"重", "中", "轻"};
-
-constexpr const char* nationalities[] = {"汉族", "满族", "朝鲜族", "回族", "藏族", "蒙古族",
-                                         "苗族", "侗族", "瑶族",   "傣族", "佤族", "白族"};
-
-constexpr const char* causes[] = {"拖欠工资", "退休", "退休待遇", "病退",     "养老保险", "医疗保险", "分房",  "贪污",
-                                  "受贿",     "工伤", "工资",     "档案丢失", "档案",     "收取押金", "不作为"};
-
-constexpr const char* offices[] = {"人社局",
-                                   "社保局",
-                                   "公安局",
-                                   "检察院",
-                                   "法院",
-                                   "工商局",
-                                   "地税局",
-                                   "国税局",
-                                   "质量技术监督局",
-                                   "烟草专卖局",
-                                   "食品药品监督管理局",
-                                   "环保局",
-                                   "物价局",
-                                   "国土资源局",
-                                   "征收局",
-                                   "安全生产监督管理局",
-                                   "城市管理行政执法局",
-                                   "司法局",
-                                   "审计局",
-                                   "财政局",
-                                   "交通运管所",
-                                   "交警大队"};
-
 // The left half holds columns 0 to 11 top to bottom, the right half columns 12 to 21. The width of
 // 标签1 is the one label size that EntryFormLook overrides.
 const std::array<EntryField, columnCount> fieldTable = {{
     {"编辑框1", Kind::SingleLine, {71, 9, 51, 21}, "信访编号：", {6, 7, 63, 24}, {}},
     {"编辑框2", Kind::SingleLine, {103, 53, 101, 21}, "日期：", {62, 52, 36, 24}, {}},
-    {"组合框1", Kind::ComboBox, {103, 85, 101, 20}, "来信来访：", {36, 84, 60, 24}, lettersOrVisits},
+    {"组合框1", Kind::ComboBox, {103, 85, 101, 20}, "来信来访：", {36, 84, 60, 24}, formitems::lettersOrVisits},
     {"编辑框3", Kind::SingleLine, {103, 117, 101, 22}, "接访地点：", {36, 117, 60, 24}, {}},
     {"组合框2", Kind::ComboBox, {103, 147, 101, 20}, "接访人：", {49, 146, 50, 24}, {}},
     {"编辑框4", Kind::SingleLine, {103, 176, 101, 22}, "来访人数：", {37, 175, 59, 24}, {}},
     {"编辑框5", Kind::SingleLine, {103, 207, 101, 22}, "来访人姓名：", {24, 207, 72, 24}, {}},
-    {"组合框3", Kind::ComboBox, {103, 239, 101, 20}, "来访人性别：", {24, 238, 75, 24}, sexes},
-    {"组合框4", Kind::ComboBox, {103, 272, 101, 20}, "来仿人民族：", {24, 271, 76, 24}, nationalities},
+    {"组合框3", Kind::ComboBox, {103, 239, 101, 20}, "来访人性别：", {24, 238, 75, 24}, formitems::sexes},
+    {"组合框4", Kind::ComboBox, {103, 272, 101, 20}, "来仿人民族：", {24, 271, 76, 24}, formitems::ethnicities},
     {"编辑框6", Kind::SingleLine, {103, 302, 101, 22}, "来访人年龄：", {23, 302, 75, 24}, {}},
     {"编辑框7", Kind::SingleLine, {103, 334, 101, 22}, "来访人职业：", {23, 334, 76, 24}, {}},
     {"编辑框8", Kind::SingleLine, {103, 364, 101, 22}, "来访人电话：", {23, 364, 77, 24}, {}},
     {"编辑框9", Kind::SingleLine, {367, 53, 152, 22}, "来访人单位或住址：", {249, 52, 116, 24}, {}},
     {"编辑框10", Kind::SingleLine, {367, 82, 152, 22}, "来访人身份证：", {275, 82, 90, 24}, {}},
-    {"组合框10", Kind::ComboBox, {367, 111, 152, 20}, "问题性质：", {301, 110, 64, 24}, weights},
-    {"组合框9", Kind::ComboBox, {367, 140, 152, 20}, "信访事由：", {301, 139, 64, 24}, causes},
-    {"组合框5", Kind::ComboBox, {367, 168, 152, 20}, "是否初访：", {300, 167, 61, 24}, yesNo},
+    {"组合框10", Kind::ComboBox, {367, 111, 152, 20}, "问题性质：", {301, 110, 64, 24}, formitems::severities},
+    {"组合框9", Kind::ComboBox, {367, 140, 152, 20}, "信访事由：", {301, 139, 64, 24}, formitems::causes},
+    {"组合框5", Kind::ComboBox, {367, 168, 152, 20}, "是否初访：", {300, 167, 61, 24}, formitems::yesNo},
     {"编辑框11", Kind::MultiLine, {367, 193, 152, 52}, "诉求内容：", {300, 208, 61, 24}, {}},
     {"编辑框12", Kind::SingleLine, {367, 251, 152, 22}, "处理情况：", {300, 251, 61, 24}, {}},
-    {"组合框8", Kind::ComboBox, {367, 281, 152, 20}, "归办单位：", {300, 279, 62, 24}, offices},
+    {"组合框8", Kind::ComboBox, {367, 281, 152, 20}, "归办单位：", {300, 279, 62, 24}, formitems::offices},
     {"编辑框13", Kind::SingleLine, {367, 308, 152, 22}, "领导批示：", {300, 307, 59, 24}, {}},
     {"编辑框14", Kind::MultiLine, {367, 336, 152, 49}, "备注：", {326, 350, 36, 24}, {}},
 }};
