@@ -2,6 +2,7 @@
 
 #include "DemoRecords.h"
 #include "OfficeSettings.h"
+#include "store/PetitionRecord.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -17,14 +18,14 @@
 namespace provisioning {
 namespace {
 
-constexpr auto tableName = "信访数据";
+// The table's name and columns as the program names them (来仿人民族 and 来仿人职业 with 仿).
+std::string table() {
+    return tableName().toStdString();
+}
 
-// Columns 1 to 21 in table order; 编号 comes first and is made by the database. 来仿人民族 and 来仿人职业
-// are spelled with 仿 because every statement of the program spells them so.
-constexpr std::array<std::string_view, DemoRecords::fieldCount> textColumns = {
-    "日期",       "来信来访",   "接访地点",   "接访人",     "来访人数",         "来访人姓名",   "来访人性别",
-    "来仿人民族", "来访人年龄", "来仿人职业", "来访人电话", "来访人单位或住址", "来访人身份证", "问题性质",
-    "信访事由",   "是否初访",   "诉求内容",   "处理情况",   "归办单位",         "领导批示",     "备注"};
+std::string column(int index) {
+    return columnNames()[index].toStdString();
+}
 
 struct DatabaseCloser {
     void operator()(sqlite3* db) const { sqlite3_close(db); }
@@ -68,31 +69,24 @@ bool execute(sqlite3* db, const std::string& sql, QString& error) {
 std::string createTableStatement() {
     // AUTOINCREMENT: a deleted registration's 编号 is never handed out again, so a number written on a
     // paper file can never come to name another petitioner's case.
-    std::string sql = "CREATE TABLE ";
-    sql += tableName;
-    sql += " (编号 INTEGER PRIMARY KEY AUTOINCREMENT";
-    for (const std::string_view column : textColumns) {
-        sql += ", ";
-        sql += column;
-        sql += " TEXT";
+    std::string sql = "CREATE TABLE " + table() + " (" + column(0) + " INTEGER PRIMARY KEY AUTOINCREMENT";
+    for (int c = firstTextColumn; c < columnCount; ++c) {
+        sql += ", " + column(c) + " TEXT";
     }
     sql += ')';
     return sql;
 }
 
 std::string insertStatement() {
-    std::string sql = "INSERT INTO ";
-    sql += tableName;
-    sql += " (";
+    std::string sql = "INSERT INTO " + table() + " (";
     std::string values;
-    for (std::size_t i = 0; i < textColumns.size(); ++i) {
-        if (i > 0) {
+    for (int c = firstTextColumn; c < columnCount; ++c) {
+        if (c > firstTextColumn) {
             sql += ", ";
             values += ", ";
         }
-        sql += textColumns[i];
-        values += '?';
-        values += std::to_string(i + 1);
+        sql += column(c);
+        values += '?' + std::to_string(c);
     }
     sql += ") VALUES (" + values + ')';
     return sql;

@@ -4,6 +4,7 @@
 #include "store/PetitionRecord.h"
 #include "store/RecordStore.h"
 #include "store/Statements.h"
+#include "support/AdminToolRun.h"
 #include "support/ServerDatabase.h"
 #include "support/TestDatabase.h"
 
@@ -11,24 +12,6 @@
 #include <QTest>
 
 namespace {
-
-struct Run {
-    int exitCode;
-    QString out;
-    QString err;
-};
-
-Run runAdmin(const QStringList& arguments) {
-    QProcess process;
-    process.start(QStringLiteral(XINFANG_ADMIN), arguments);
-    const bool finished = process.waitForFinished(120000);
-    [&] {
-        QVERIFY2(finished, "xinfang-admin did not finish");
-        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
-    }();
-    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
-}
 
 QStringList listedNumbers(RecordStore& store, const QString& statement) {
     QStringList out;
@@ -55,7 +38,7 @@ private slots:
 
     void initServerMakesWhatTheProgramNeeds() {
         ServerDatabase db(ServerDatabase::Contents::Nothing);
-        const Run made = runAdmin({QStringLiteral("init-server"), db.connectionString()});
+        const AdminToolRun made = runAdmin({QStringLiteral("init-server"), db.connectionString()});
         QCOMPARE(made.exitCode, 0);
         QVERIFY2(made.out.contains(QStringLiteral("Created")), qPrintable(made.out + made.err));
 
@@ -77,7 +60,7 @@ private slots:
         QCOMPARE(store.execute(QStringLiteral("insert into 信访数据 (编号, 日期) values (9, 'x')")), 0);
 
         // A second run leaves the office's data alone.
-        const Run again = runAdmin({QStringLiteral("init-server"), db.connectionString()});
+        const AdminToolRun again = runAdmin({QStringLiteral("init-server"), db.connectionString()});
         QCOMPARE(again.exitCode, 0);
         QVERIFY2(again.out.contains(QStringLiteral("left unchanged")), qPrintable(again.out + again.err));
         QCOMPARE(db.count(), 2);
@@ -86,7 +69,8 @@ private slots:
     void demoServerAddsRegistrations() {
         ServerDatabase db;
         db.insert({QStringLiteral("已有")});
-        const Run added = runAdmin({QStringLiteral("demo-server"), db.connectionString(), QStringLiteral("250")});
+        const AdminToolRun added =
+            runAdmin({QStringLiteral("demo-server"), db.connectionString(), QStringLiteral("250")});
         QCOMPARE(added.exitCode, 0);
         QVERIFY2(added.out.contains(QStringLiteral("编号 2 to 251")), qPrintable(added.out + added.err));
         QCOMPARE(db.count(), 251);
@@ -122,14 +106,14 @@ private slots:
         if (command == QLatin1String("demo-server")) {
             arguments << QStringLiteral("5");
         }
-        const Run run = runAdmin(arguments);
+        const AdminToolRun run = runAdmin(arguments);
         QCOMPARE(run.exitCode, 1);
         QVERIFY2(run.err.contains(message), qPrintable(run.err));
         db.exec(QStringLiteral("SELECT 1")); // still reachable: the tool has let go of it
     }
 
     void unreachableServer() {
-        const Run run =
+        const AdminToolRun run =
             runAdmin({QStringLiteral("init-server"),
                       QStringLiteral("Driver={PostgreSQL ANSI};Servername=/nonexistent;Port=1;Database=x;")});
         QCOMPARE(run.exitCode, 1);

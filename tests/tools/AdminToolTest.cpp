@@ -1,3 +1,5 @@
+#include "support/AdminToolRun.h"
+
 #include <QDate>
 #include <QFile>
 #include <QProcess>
@@ -24,24 +26,6 @@ const QStringList textColumns = {
     QStringLiteral("来访人身份证"), QStringLiteral("问题性质"),   QStringLiteral("信访事由"),
     QStringLiteral("是否初访"),     QStringLiteral("诉求内容"),   QStringLiteral("处理情况"),
     QStringLiteral("归办单位"),     QStringLiteral("领导批示"),   QStringLiteral("备注")};
-
-struct Run {
-    int exitCode;
-    QString out;
-    QString err;
-};
-
-Run runAdmin(const QStringList& arguments) {
-    QProcess process;
-    process.start(QStringLiteral(XINFANG_ADMIN), arguments);
-    const bool finished = process.waitForFinished(120000);
-    [&] {
-        QVERIFY2(finished, "xinfang-admin did not finish");
-        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
-    }();
-    return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()),
-            QString::fromLocal8Bit(process.readAllStandardError())};
-}
 
 struct DatabaseCloser {
     void operator()(sqlite3* db) const { sqlite3_close(db); }
@@ -135,7 +119,7 @@ private:
 void AdminToolTest::initCreatesTableAndSettings() {
     // A directory that does not exist yet is made.
     const QString dir = m_temp.filePath(QStringLiteral("new office"));
-    const Run run = runAdmin({QStringLiteral("init"), dir});
+    const AdminToolRun run = runAdmin({QStringLiteral("init"), dir});
     QCOMPARE(run.exitCode, 0);
 
     Database db = openDatabase(dir);
@@ -189,7 +173,7 @@ void AdminToolTest::initLeavesExistingFilesAlone() {
         file.write(ownContent);
     }
 
-    const Run run = runAdmin({QStringLiteral("init"), dir});
+    const AdminToolRun run = runAdmin({QStringLiteral("init"), dir});
     QCOMPARE(run.exitCode, 0);
 
     for (const QString& name : existing) {
@@ -212,7 +196,7 @@ void AdminToolTest::demoIsDeterministic() {
     for (const QString& name : {QStringLiteral("first"), QStringLiteral("second")}) {
         const QString dir = m_temp.filePath(name);
         QCOMPARE(runAdmin({QStringLiteral("init"), dir}).exitCode, 0);
-        const Run run = runAdmin({QStringLiteral("demo"), dir, QStringLiteral("300")});
+        const AdminToolRun run = runAdmin({QStringLiteral("demo"), dir, QStringLiteral("300")});
         QCOMPARE(run.exitCode, 0);
         QVERIFY2(run.out.contains(QStringLiteral("300")), qPrintable(run.out));
         contents << allRows(dir);
@@ -340,7 +324,7 @@ void AdminToolTest::badArgumentsFail() {
         }
     }
 
-    const Run run = runAdmin(arguments);
+    const AdminToolRun run = runAdmin(arguments);
     QVERIFY2(run.exitCode != 0, qPrintable(run.out));
     QVERIFY(!run.err.isEmpty());
     QCOMPARE(run.err.contains(QStringLiteral("Usage")), usageShown);
