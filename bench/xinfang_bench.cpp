@@ -15,11 +15,11 @@
 //
 // Each time is wall-clock time; the processor time beside it (this process's, or the shell's for the
 // floor) shows how much of a figure was waiting for a machine busy with other work.
-#include "app/ProcessState.h"
-#include "app/RunDirectory.h"
+#include "core/RunDirectory.h"
 #include "store/PetitionRecord.h"
 #include "store/RecordStore.h"
 #include "store/Statements.h"
+#include "ui/entry/ProcessState.h"
 #include "ui/entry/RegistrationWindow.h"
 #include "ui/main/MainWindow.h"
 #include "ui/main/RecordList.h"

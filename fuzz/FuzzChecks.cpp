@@ -1,6 +1,6 @@
 #include "FuzzChecks.h"
 
-#include "app/Settings.h"
+#include "core/Settings.h"
 #include "store/PetitionRecord.h"
 #include "store/RecordStore.h"
 #include "store/Statements.h"

@@ -1,7 +1,7 @@
 #include "DemoRecords.h"
 
 #include "OfficeSettings.h"
-#include "app/FormItems.h"
+#include "core/FormItems.h"
 
 #include <QDate>
 

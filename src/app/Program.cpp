@@ -1,8 +1,8 @@
 #include "Program.h"
 
 #include "LoginWindow.h"
-#include "ProcessState.h"
-#include "RunDirectory.h"
+#include "core/RunDirectory.h"
+#include "ui/entry/ProcessState.h"
 #include "ui/main/MainWindow.h"
 #include "ui/widgets/Fonts.h"
 #include "ui/widgets/Resources.h"

@@ -1,6 +1,6 @@
 #include "app/LoginWindow.h"
 #include "app/Program.h"
-#include "app/RunDirectory.h"
+#include "core/RunDirectory.h"
 #include "support/TestDatabase.h"
 #include "support/UiTestSupport.h"
 #include "ui/main/MainWindow.h"

@@ -1,13 +1,13 @@
 // The whole program at a desk of an office with a shared server: set.ini names the server, and the main
 // window lists, registers, corrects, searches and deletes on it as it does on the file beside it.
 
-#include "app/ProcessState.h"
-#include "app/RunDirectory.h"
+#include "core/RunDirectory.h"
 #include "store/PetitionRecord.h"
 #include "support/ServerDatabase.h"
 #include "support/TestDatabase.h"
 #include "support/UiTestSupport.h"
 #include "ui/entry/ModificationWindow.h"
+#include "ui/entry/ProcessState.h"
 #include "ui/entry/RegistrationWindow.h"
 #include "ui/main/MainWindow.h"
 #include "ui/main/RecordList.h"

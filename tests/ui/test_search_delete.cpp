@@ -1,4 +1,4 @@
-#include "app/RunDirectory.h"
+#include "core/RunDirectory.h"
 #include "store/PetitionRecord.h"
 #include "support/TestDatabase.h"
 #include "support/UiTestSupport.h"

@@ -3,8 +3,8 @@
 #include "ui/main/MainWindow.h"
 #include "ui/widgets/MessageBox.h"
 
-#include "app/FormItems.h"
-#include "app/Settings.h"
+#include "core/FormItems.h"
+#include "core/Settings.h"
 #include "ui/widgets/FlatButton.h"
 #include "ui/widgets/Fonts.h"
 #include "ui/widgets/KeyboardRules.h"

@@ -1,8 +1,8 @@
 #include "ModificationWindow.h"
 
-#include "app/NumberText.h"
-#include "app/ProcessState.h"
+#include "core/NumberText.h"
 #include "store/Statements.h"
+#include "ui/entry/ProcessState.h"
 #include "ui/main/MainWindow.h"
 #include "ui/main/RecordList.h"
 #include "ui/widgets/FlatButton.h"

@@ -1,9 +1,9 @@
 #include "RegistrationWindow.h"
 
-#include "app/DateTimeText.h"
-#include "app/NumberText.h"
-#include "app/ProcessState.h"
+#include "core/DateTimeText.h"
+#include "core/NumberText.h"
 #include "store/Statements.h"
+#include "ui/entry/ProcessState.h"
 #include "ui/main/MainWindow.h"
 #include "ui/main/RecordList.h"
 #include "ui/widgets/FlatButton.h"

@@ -2,7 +2,7 @@
 #include "MainWindow.h"
 
 #include "RecordList.h"
-#include "app/NumberText.h"
+#include "core/NumberText.h"
 #include "store/Statements.h"
 #include "ui/widgets/MessageBox.h"
 

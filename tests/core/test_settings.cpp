@@ -1,5 +1,5 @@
-#include "app/RunDirectory.h"
-#include "app/Settings.h"
+#include "core/RunDirectory.h"
+#include "core/Settings.h"
 
 #include <QCoreApplication>
 #include <QDir>

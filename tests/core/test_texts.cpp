@@ -1,5 +1,5 @@
-#include "app/DateTimeText.h"
-#include "app/NumberText.h"
+#include "core/DateTimeText.h"
+#include "core/NumberText.h"
 
 #include <QTest>
 
