@@ -17,7 +17,7 @@ if ! command -v clang++ >/dev/null; then
     exit 0
 fi
 cmake -S "$root" -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo -DXINFANG_FUZZ=ON \
-    -DBUILD_TESTING=OFF >/dev/null
+    -DXINFANG_WERROR=ON -DBUILD_TESTING=OFF >/dev/null
 cmake --build "$build" --parallel "$(nproc)" --target fuzz_settings fuzz_statements
 
 scratch=$(mktemp -d /tmp/xinfang-fuzz.XXXXXX)

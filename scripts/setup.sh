@@ -4,7 +4,7 @@
 set -euo pipefail
 
 XINFANG_PACKAGES=(
-    cmake g++ make pkg-config
+    cmake g++ make pkg-config clang-format
     qt6-base-dev qt6-translations-l10n
     unixodbc unixodbc-dev libsqliteodbc sqlite3 libsqlite3-dev
     odbc-postgresql libpq-dev postgresql

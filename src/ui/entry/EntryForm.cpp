@@ -1,13 +1,12 @@
 #include "EntryForm.h"
 
-#include "ui/main/MainWindow.h"
-#include "ui/widgets/MessageBox.h"
-
+#include "RecordDesk.h"
 #include "core/FormItems.h"
 #include "core/Settings.h"
 #include "ui/widgets/FlatButton.h"
 #include "ui/widgets/Fonts.h"
 #include "ui/widgets/KeyboardRules.h"
+#include "ui/widgets/MessageBox.h"
 #include "ui/widgets/ShapeBox.h"
 
 #include <QComboBox>
@@ -314,19 +313,17 @@ void EntryForm::bringForward() {
     activateWindow();
 }
 
-bool EntryForm::mainWindowAvailable(const MainWindow* mainWindow) {
-    if (mainWindow) {
-        return true;
+void EntryForm::attachDesk(RecordDesk& desk) {
+    m_desk = &desk;
+    m_deskWindow = desk.deskWindow();
+}
+
+RecordDesk* EntryForm::availableDesk() const {
+    if (m_deskWindow) {
+        return m_desk;
     }
     messagebox::show(messagebox::Style::Error,
                      QStringLiteral("主窗口已关闭，本条信访资料无法保存到数据库！\n已填写的内容仍保留在本窗口中。"),
                      QStringLiteral("出错了"));
-    return false;
-}
-
-void EntryForm::reportFailure(MainWindow& mainWindow, const QString& text) {
-    mainWindow.setCountLabelText(text);
-    if (!mainWindow.isVisible()) {
-        messagebox::show(messagebox::Style::Error, text, QStringLiteral("出错了"));
-    }
+    return nullptr;
 }

@@ -2,6 +2,7 @@
 
 #include "store/PetitionRecord.h"
 
+#include <QPointer>
 #include <QRect>
 #include <QString>
 #include <QWidget>
@@ -10,8 +11,8 @@
 #include <span>
 
 class FlatButton;
-class MainWindow;
 class QComboBox;
+class RecordDesk;
 
 // The columns the entry windows treat by name.
 namespace entrycolumn {
@@ -78,18 +79,20 @@ public:
     FlatButton* commandButton() const { return m_commandButton; }
 
 protected:
-    // Storing needs the main window's connection and list. Gives false, after telling the clerk, when the
-    // main window no longer exists; the entries stay in the window.
-    static bool mainWindowAvailable(const MainWindow* mainWindow);
-    // A statement failed: the text goes to the main window's count label and, while the clerk has closed
-    // the main window and cannot see that label, into a message box as well.
-    static void reportFailure(MainWindow& mainWindow, const QString& text);
+    // The desk that stores what this window holds: the main window, which only hides when the clerk closes
+    // it, so that saving still works then.
+    void attachDesk(RecordDesk& desk);
+    // Gives nothing, after telling the clerk, once the desk's window has been destroyed; the entries stay
+    // in the window.
+    RecordDesk* availableDesk() const;
 
 private:
     void buildLayout(const EntryFormLook& look);
 
     std::array<QWidget*, columnCount> m_fields{};
     FlatButton* m_commandButton = nullptr;
+    RecordDesk* m_desk = nullptr;
+    QPointer<QWidget> m_deskWindow; // watched: m_desk may be used only while this still exists
 };
 
 // Puts the five receiver names of set.ini (section "md", mingdan1 to mingdan5) at the top of the form's

@@ -1,10 +1,7 @@
 #include "ModificationWindow.h"
 
-#include "core/NumberText.h"
-#include "store/Statements.h"
-#include "ui/entry/ProcessState.h"
-#include "ui/main/MainWindow.h"
-#include "ui/main/RecordList.h"
+#include "ProcessState.h"
+#include "RecordDesk.h"
 #include "ui/widgets/FlatButton.h"
 #include "ui/widgets/MessageBox.h"
 
@@ -23,40 +20,41 @@ EntryFormLook ModificationWindow::look() {
             QStringLiteral("点击修改当前信访资料到数据库."), 5, 59};
 }
 
-ModificationWindow::ModificationWindow(MainWindow& mainWindow) : EntryForm(look()), m_mainWindow(&mainWindow) {
+ModificationWindow::ModificationWindow(RecordDesk& desk) : EntryForm(look()) {
     setObjectName(QStringLiteral("ModificationWindow"));
     setAttribute(Qt::WA_DeleteOnClose);
+    attachDesk(desk);
     connect(commandButton(), &FlatButton::clicked, this, &ModificationWindow::saveModification);
-    initModificationWindow(mainWindow);
+    initModificationWindow();
 }
 
-void ModificationWindow::initModificationWindow(const MainWindow& mainWindow) {
-    const RecordList* list = mainWindow.recordList();
+void ModificationWindow::initModificationWindow() {
+    const RecordDesk* desk = availableDesk();
     const int row = processState().selectedRow;
-    m_recordNumber = list->rowValue(row);
+    m_recordNumber = desk->rowNumber(row);
+    const QStringList texts = desk->rowTexts(row);
     for (int column = 0; column < columnCount; ++column) {
-        setFieldText(column, list->cellText(row, column));
+        setFieldText(column, texts.value(column));
     }
     // After the fields: the receiver copied from the row stays in the edit field.
     fillReceivers(*this);
 }
 
 void ModificationWindow::saveModification() {
-    MainWindow* mainWindow = m_mainWindow;
-    if (!mainWindowAvailable(mainWindow)) {
+    RecordDesk* desk = availableDesk();
+    if (!desk) {
         return;
     }
     QStringList values;
     for (int column = firstTextColumn; column < columnCount; ++column) {
         values << fieldText(column);
     }
-    qint64 changed = -1;
-    const int ran = mainWindow->store().execute(statements::update(values, wholeNumberText(m_recordNumber)), &changed);
-    if (ran == 0) {
-        reportFailure(*mainWindow, QStringLiteral("修改信息：失 败。"));
+    const RecordDesk::UpdateResult result = desk->updateRecord(m_recordNumber, values);
+    if (result == RecordDesk::UpdateResult::Failed) {
+        desk->reportFailure(QStringLiteral("修改信息：失 败。"));
         return;
     }
-    if (changed == 0) {
+    if (result == RecordDesk::UpdateResult::Gone) {
         // Deleted since the window was opened: an update would silently store nothing. The entries stay so
         // that the clerk can copy them into a new registration.
         messagebox::show(messagebox::Style::Warning,
@@ -65,24 +63,15 @@ void ModificationWindow::saveModification() {
         return;
     }
 
-    RecordList* list = mainWindow->recordList();
-    for (int row = 0; row < list->rowCount(); ++row) {
-        if (list->rowValue(row) == m_recordNumber) {
-            for (int column = firstTextColumn; column < columnCount; ++column) {
-                list->setCellText(row, column, fieldText(column));
-            }
-            break;
-        }
-    }
     for (int column = firstTextColumn; column < columnCount; ++column) {
         setFieldText(column, QString());
     }
-    mainWindow->listAllRecords();
+    desk->refreshList();
     close();
 }
 
-ModificationWindow* openModificationWindow(MainWindow& mainWindow) {
-    const int current = mainWindow.recordList()->currentRow();
+ModificationWindow* openModificationWindow(RecordDesk& desk) {
+    const int current = desk.currentListRow();
     if (current == -1) {
         messagebox::show(messagebox::Style::Error, QStringLiteral("请选择！"), QStringLiteral("错误操作"));
         return nullptr;
@@ -92,7 +81,7 @@ ModificationWindow* openModificationWindow(MainWindow& mainWindow) {
     if (window && window->isVisible()) {
         window->bringForward();
     } else {
-        window = new ModificationWindow(mainWindow);
+        window = new ModificationWindow(desk);
         window->show();
     }
     return window;

@@ -2,10 +2,6 @@
 
 #include "EntryForm.h"
 
-#include <QPointer>
-
-class MainWindow;
-
 // "修 改 登 记 信 息": the entry form filled with the registration selected in the record list;
 // "修 改 数 据" writes the 21 fields back to that record and closes the window. Nothing is checked first.
 //
@@ -18,7 +14,7 @@ class ModificationWindow : public EntryForm {
 public:
     static EntryFormLook look();
 
-    explicit ModificationWindow(MainWindow& mainWindow);
+    explicit ModificationWindow(RecordDesk& desk);
 
     qint32 recordNumber() const { return m_recordNumber; }
 
@@ -26,12 +22,11 @@ public:
     void saveModification();
 
 private:
-    void initModificationWindow(const MainWindow& mainWindow);
+    void initModificationWindow();
 
-    QPointer<MainWindow> m_mainWindow;
     qint32 m_recordNumber = 0;
 };
 
 // The main window's "修改选中信息": asks for a selection, remembers it and opens the modification
 // window, or brings the open one forward unchanged. Gives the window, or nothing without a selection.
-ModificationWindow* openModificationWindow(MainWindow& mainWindow);
+ModificationWindow* openModificationWindow(RecordDesk& desk);

@@ -1,11 +1,9 @@
 #include "RegistrationWindow.h"
 
+#include "ProcessState.h"
+#include "RecordDesk.h"
 #include "core/DateTimeText.h"
 #include "core/NumberText.h"
-#include "store/Statements.h"
-#include "ui/entry/ProcessState.h"
-#include "ui/main/MainWindow.h"
-#include "ui/main/RecordList.h"
 #include "ui/widgets/FlatButton.h"
 #include "ui/widgets/MessageBox.h"
 
@@ -24,18 +22,19 @@ EntryFormLook RegistrationWindow::look() {
             QStringLiteral("点击添加当前信访资料到数据库."), 0, 63};
 }
 
-RegistrationWindow::RegistrationWindow(MainWindow& mainWindow) : EntryForm(look()), m_mainWindow(&mainWindow) {
+RegistrationWindow::RegistrationWindow(RecordDesk& desk) : EntryForm(look()) {
     setObjectName(QStringLiteral("RegistrationWindow"));
     setAttribute(Qt::WA_DeleteOnClose);
+    attachDesk(desk);
     connect(commandButton(), &FlatButton::clicked, this, &RegistrationWindow::addRegistration);
-    initRegistrationWindow(mainWindow);
+    initRegistrationWindow();
 }
 
-void RegistrationWindow::initRegistrationWindow(const MainWindow& mainWindow) {
+void RegistrationWindow::initRegistrationWindow() {
     // The number the database will probably give the record: the one after the record that the last
     // registration of this run was listed at (the first listed record before any). Only a hint: the
     // database assigns the real 编号.
-    const QString lastNumber = mainWindow.recordList()->cellText(processState().newRow, entrycolumn::number);
+    const QString lastNumber = availableDesk()->rowTexts(processState().newRow).value(entrycolumn::number);
     setFieldText(entrycolumn::number, realNumberText(readNumber(lastNumber) + 1));
     setFieldText(entrycolumn::date, datePart());
     fillReceivers(*this);
@@ -51,42 +50,36 @@ void RegistrationWindow::addRegistration() {
         }
     }
 
-    MainWindow* mainWindow = m_mainWindow;
-    if (!mainWindowAvailable(mainWindow)) {
+    RecordDesk* desk = availableDesk();
+    if (!desk) {
         return;
     }
-
     QStringList values;
     for (int column = firstTextColumn; column < columnCount; ++column) {
         values << fieldText(column);
     }
-    ProcessState& state = processState();
-    state.lastInsertStatement = statements::insert(values);
-    if (mainWindow->store().execute(state.lastInsertStatement) == 0) {
-        reportFailure(*mainWindow, QStringLiteral("添加信息：失 败。"));
+    if (!desk->registerRecord(values)) {
+        desk->reportFailure(QStringLiteral("添加信息：失 败。"));
         return;
     }
 
-    RecordList* list = mainWindow->recordList();
-    state.newRow = list->addRow(0, 0);
-    for (int column = firstTextColumn; column < columnCount; ++column) {
-        list->setCellText(state.newRow, column, fieldText(column));
-    }
+    // The record is taken to be listed after every row listed now; the next provisional number follows it.
+    processState().newRow = desk->listedRowCount();
     for (int column = firstTextColumn; column < columnCount; ++column) {
         setFieldText(column, QString());
     }
-    mainWindow->listAllRecords();
+    desk->refreshList();
     close();
 }
 
-RegistrationWindow* openRegistrationWindow(MainWindow& mainWindow) {
+RegistrationWindow* openRegistrationWindow(RecordDesk& desk) {
     QPointer<RegistrationWindow>& window = openWindow();
     if (window && window->isVisible()) {
         window->bringForward();
     } else {
-        window = new RegistrationWindow(mainWindow);
+        window = new RegistrationWindow(desk);
         window->show();
     }
-    mainWindow.listAllRecords();
+    desk.refreshList();
     return window;
 }

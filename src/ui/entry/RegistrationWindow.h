@@ -2,33 +2,25 @@
 
 #include "EntryForm.h"
 
-#include <QPointer>
-
-class MainWindow;
-
 // "信 访 接 待 登 记": the entry form for one new letter or visit. Created hidden, with a provisional
-// number, today's date and the receiver names already filled in; "添 加 数 据" stores the record through
-// the main window's connection and closes the window.
+// number, today's date and the receiver names already filled in; "添 加 数 据" has the desk store the record
+// and closes the window.
 class RegistrationWindow : public EntryForm {
     Q_OBJECT
 
 public:
     static EntryFormLook look();
 
-    explicit RegistrationWindow(MainWindow& mainWindow);
+    explicit RegistrationWindow(RecordDesk& desk);
 
     // The click of "添 加 数 据": checks the three required fields, inserts the record, updates the list
     // and closes the window. A failed insert leaves the window and the entries as they are.
     void addRegistration();
 
 private:
-    void initRegistrationWindow(const MainWindow& mainWindow);
-
-    // Gone only when the main window has been destroyed; closing it merely hides it, and saving still
-    // works then.
-    QPointer<MainWindow> m_mainWindow;
+    void initRegistrationWindow();
 };
 
 // The main window's "登记信访信息": opens the registration window, or brings the open one forward with the
 // clerk's entries untouched, then refreshes the record list. Gives the window.
-RegistrationWindow* openRegistrationWindow(MainWindow& mainWindow);
+RegistrationWindow* openRegistrationWindow(RecordDesk& desk);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/RecordStore.h"
+#include "ui/entry/RecordDesk.h"
 
 #include <QDateTime>
 #include <QPointer>
@@ -19,8 +20,9 @@ class ShadowLabel;
 
 // The clerk's workplace: banner, side panel with four commands, the record list, the search row, the
 // count label and the status bar with its clock. It owns the one database connection. Creating it opens
-// the database, lists every record and takes its caption and banner text from set.ini.
-class MainWindow : public QWidget {
+// the database, lists every record and takes its caption and banner text from set.ini. The entry windows
+// reach it only through the operations of RecordDesk.
+class MainWindow : public QWidget, public RecordDesk {
     Q_OBJECT
 
 public:
@@ -51,6 +53,19 @@ public:
     void deleteSelected();
     void openRegistration();
     void openModification();
+
+    // What the entry windows ask of it.
+    QWidget* deskWindow() override { return this; }
+    bool registerRecord(const QStringList& values) override;
+    UpdateResult updateRecord(qint32 number, const QStringList& values) override;
+    int listedRowCount() const override;
+    int currentListRow() const override;
+    QStringList rowTexts(int row) const override;
+    qint32 rowNumber(int row) const override;
+    void refreshList() override { listAllRecords(); }
+    // The text goes to the count label and, while the clerk has closed this window and cannot see that
+    // label, into a message box as well.
+    void reportFailure(const QString& text) override;
 
 protected:
     void showEvent(QShowEvent* event) override;
