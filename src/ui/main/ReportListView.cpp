@@ -69,6 +69,7 @@ ReportListView::ReportListView(QWidget* parent) : QTableView(parent) {
     setItemDelegate(new OneLineCellDelegate(this));
     // Sideways by pixels, as the scroll bar's thumb moves; rows stay whole.
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    horizontalScrollBar()->setSingleStep(2 * fontMetrics().averageCharWidth());
 }
 
 QString ReportListView::oneLineText(const QString& text) {
@@ -138,6 +139,8 @@ void ReportListView::changeEvent(QEvent* event) {
     if (event->type() == QEvent::FontChange) {
         // The header would otherwise keep the application's font for headers.
         horizontalHeader()->setFont(font());
+        // Left and Right move the view a few characters at a time, not a column or more.
+        horizontalScrollBar()->setSingleStep(2 * fontMetrics().averageCharWidth());
     }
     QTableView::changeEvent(event);
 }
