@@ -35,6 +35,10 @@ QRectF fromWindow(qreal x, qreal y, qreal w, qreal h) {
     return {x * loginScaleX, y * loginScaleY, w * loginScaleX, h * loginScaleY};
 }
 
+QRectF fromWindow(const QRect& r) {
+    return fromWindow(r.x(), r.y(), r.width(), r.height());
+}
+
 QFont chineseFont(const char* family, int pixelSize, bool bold) {
     QFont font(QString::fromLatin1(family));
     font.setPixelSize(pixelSize);
@@ -145,14 +149,29 @@ void drawFieldLabel(QPainter& p, const QString& text, const QRectF& entry) {
     p.drawText(label, Qt::AlignRight | Qt::AlignVCenter, text);
 }
 
-void drawEntryBox(QPainter& p, const QRectF& entry) {
-    p.save();
-    p.setRenderHint(QPainter::Antialiasing, false);
-    p.setPen(QPen(QColor(127, 169, 211), 1));
-    p.setBrush(Qt::white);
-    // One pixel outside the entry, so the border shows around the borderless edit box.
-    p.drawRect(entry.adjusted(-1.5, -1.5, 0.5, 0.5));
-    p.restore();
+// The picture column or row that the window shows at window pixel x: the window draws the picture scaled
+// without smoothing, so each window pixel takes the picture pixel under its centre.
+int pictureColumn(int x) {
+    return static_cast<int>((x + 0.5) * loginScaleX);
+}
+int pictureRow(int y) {
+    return static_cast<int>((y + 0.5) * loginScaleY);
+}
+
+// A one-pixel frame on the window pixels just outside a borderless entry (given in window pixels), so
+// that all four sides show around the edit box after the picture is scaled to the window. A frame drawn
+// in picture coordinates loses a side wherever the scaling skips the picture column or row it sits on.
+void drawEntryBox(QPainter& p, const QRect& entry) {
+    const int left = pictureColumn(entry.left() - 1);
+    const int right = pictureColumn(entry.right() + 1);
+    const int top = pictureRow(entry.top() - 1);
+    const int bottom = pictureRow(entry.bottom() + 1);
+    const QColor edge(127, 169, 211);
+    p.fillRect(QRect(QPoint(left, top), QPoint(right, bottom)), Qt::white);
+    p.fillRect(QRect(left, top, right - left + 1, 1), edge);
+    p.fillRect(QRect(left, bottom, right - left + 1, 1), edge);
+    p.fillRect(QRect(left, top, 1, bottom - top + 1), edge);
+    p.fillRect(QRect(right, top, 1, bottom - top + 1), edge);
 }
 
 QImage loginPicture() {
@@ -187,12 +206,12 @@ QImage loginPicture() {
     p.drawImage(QPointF(22, 126), watermark);
     p.setOpacity(1.0);
 
-    const QRectF account = fromWindow(215, 130, 126, 20);
-    const QRectF password = fromWindow(215, 169, 126, 20);
-    drawEntryBox(p, account);
-    drawEntryBox(p, password);
-    drawFieldLabel(p, QStringLiteral("帐号"), account);
-    drawFieldLabel(p, QStringLiteral("密码"), password);
+    const QRect accountEntry(215, 130, 126, 20);
+    const QRect passwordEntry(215, 169, 126, 20);
+    drawEntryBox(p, accountEntry);
+    drawEntryBox(p, passwordEntry);
+    drawFieldLabel(p, QStringLiteral("帐号"), fromWindow(accountEntry));
+    drawFieldLabel(p, QStringLiteral("密码"), fromWindow(passwordEntry));
 
     // A quiet frame around the button's place ties it to the two entries.
     p.setRenderHint(QPainter::Antialiasing);

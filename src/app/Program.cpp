@@ -27,18 +27,6 @@ void Program::openMainWindow() {
     m_main->show();
 }
 
-namespace {
-
-QIcon programIcon() {
-    QIcon icon;
-    for (int size : {16, 24, 32, 48, 64, 128}) {
-        icon.addFile(QStringLiteral(":/icon-%1.png").arg(size), QSize(size, size));
-    }
-    return icon;
-}
-
-} // namespace
-
 int runProgram(int argc, char** argv) {
     QApplication app(argc, argv);
     initRunDirectory();

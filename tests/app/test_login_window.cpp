@@ -3,6 +3,7 @@
 #include "core/RunDirectory.h"
 #include "support/TestDatabase.h"
 #include "support/UiTestSupport.h"
+#include "ui/entry/RegistrationWindow.h"
 #include "ui/main/MainWindow.h"
 #include "ui/main/RecordList.h"
 
@@ -104,6 +105,14 @@ private slots:
         QVERIFY(program.mainWindow()->isVisible());
         QCOMPARE(program.mainWindow()->recordList()->rowCount(), 1);
         QVERIFY(!login->isVisible());
+
+        // The focus starts on the first control of the main window's Tab order, 查询; Enter there runs
+        // delete (nothing is selected) and does not open the registration window unseen.
+        QVERIFY(QTest::qWaitForWindowActive(program.mainWindow()));
+        QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("按钮4"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(boxes.texts(), QStringList{QStringLiteral("请选择！")});
+        QVERIFY(visibleWindows<RegistrationWindow>().isEmpty());
     }
 
     // The database cannot be opened: the warning comes while the login window is still on screen.

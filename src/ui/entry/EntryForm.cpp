@@ -109,6 +109,12 @@ QWidget* makeMultiLine(QWidget* parent) {
     edit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     edit->setTabChangesFocus(true);
+    // The selection is hidden while the box lacks the focus, as the single-line boxes do: drawn in the
+    // box's own colours then.
+    QPalette pal = edit->palette();
+    pal.setColor(QPalette::Inactive, QPalette::Highlight, pal.color(QPalette::Inactive, QPalette::Base));
+    pal.setColor(QPalette::Inactive, QPalette::HighlightedText, pal.color(QPalette::Inactive, QPalette::Text));
+    edit->setPalette(pal);
     return edit;
 }
 

@@ -14,9 +14,12 @@
 #include "ui/widgets/Fonts.h"
 #include "ui/widgets/KeyboardRules.h"
 #include "ui/widgets/MessageBox.h"
+#include "ui/widgets/Resources.h"
 #include "ui/widgets/ShadowLabel.h"
 #include "ui/widgets/ShapeBox.h"
+#include "ui/widgets/WindowCaption.h"
 
+#include <QApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -40,7 +43,7 @@ public:
 protected:
     void mousePressEvent(QMouseEvent* event) override {
         if (event->button() == Qt::LeftButton) {
-            clear();
+            setText(QString()); // unlike clear(), leaves nothing for undo to bring back
         }
         QLineEdit::mousePressEvent(event);
     }
@@ -70,7 +73,7 @@ MainWindow::MainWindow(QWidget* parent)
     } else {
         messagebox::show(messagebox::Style::Warning, QStringLiteral("打开数据库失败！"), QStringLiteral("警告"));
     }
-    setWindowTitle(readSetting(QStringLiteral("bt"), QStringLiteral("biaoti")));
+    setWindowCaption(this, readSetting(QStringLiteral("bt"), QStringLiteral("biaoti")));
     m_bannerText->setText(readSetting(QStringLiteral("mc"), QStringLiteral("mingcheng")));
 }
 
@@ -81,7 +84,7 @@ void MainWindow::buildLayout() {
     setFixedSize(clientSize);
     setAutoFillBackground(true);
     setPalette(QPalette(palette().color(QPalette::Button)));
-    setWindowIcon(QIcon(QStringLiteral(":/icon-32.png")));
+    setWindowIcon(programIcon());
 
     QLabel* banner = pictureBox(QStringLiteral(":/banner.jpg"), true, this);
     banner->setObjectName(QStringLiteral("图片框1"));
@@ -150,7 +153,10 @@ void MainWindow::buildLayout() {
     m_statusBar->setSizeGripEnabled(false);
     m_statusBar->setGeometry(0, clientSize.height() - 20, clientSize.width(), 20);
     m_statusBar->setAutoFillBackground(true);
-    m_statusBar->setPalette(QPalette(QColor(128, 128, 128)));
+    // Grey ground, the clock in the system's text colour.
+    QPalette statusPalette = QApplication::palette();
+    statusPalette.setColor(QPalette::Window, QColor(128, 128, 128));
+    m_statusBar->setPalette(statusPalette);
     m_clockPart = new QLabel(m_statusBar);
     m_clockPart->setObjectName(QStringLiteral("状态条1部分0"));
     m_clockPart->setFixedWidth(345);

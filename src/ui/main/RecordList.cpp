@@ -3,10 +3,7 @@
 #include "store/PetitionRecord.h"
 #include "ui/widgets/Fonts.h"
 
-#include <QApplication>
 #include <QHeaderView>
-#include <QPainter>
-#include <QStyledItemDelegate>
 
 #include <algorithm>
 
@@ -15,45 +12,6 @@ namespace {
 // Column widths in pixels, in column order.
 constexpr std::array<int, columnCount> columnWidths = {41,  111, 68,  68, 68,  68, 82,  82,  82,  82,  222,
                                                        123, 355, 158, 68, 222, 68, 333, 123, 289, 135, 888};
-
-// Cells drawn with the narrow margins of a report list. The first column is narrow and carries the row
-// picture in front of the number; the view's own item margins would leave no room there for a number of
-// two digits, and would cut a date such as 2017年10月24日 in its column.
-class CellDelegate : public QStyledItemDelegate {
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-        QStyleOptionViewItem opt = option;
-        initStyleOption(&opt, index);
-        const QIcon icon = opt.icon;
-        const QString text = opt.text;
-        opt.icon = QIcon();
-        opt.text.clear();
-        const QWidget* widget = opt.widget;
-        QStyle* style = widget ? widget->style() : QApplication::style();
-        style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget); // background and selection
-
-        constexpr int margin = 2;
-        const QSize pictureSize(16, 15);
-        const QRect r = option.rect;
-        QRect textRect = r.adjusted(margin, 0, -1, 0);
-        if (!icon.isNull()) {
-            const QRect picture(QPoint(r.x() + margin, r.y() + (r.height() - pictureSize.height()) / 2), pictureSize);
-            icon.paint(painter, picture);
-            textRect.setLeft(picture.right() + 1 + margin);
-        }
-        const QPalette::ColorGroup group = (opt.state & QStyle::State_Active) ? QPalette::Active : QPalette::Inactive;
-        const QPalette::ColorRole role =
-            (opt.state & QStyle::State_Selected) ? QPalette::HighlightedText : QPalette::Text;
-        painter->save();
-        painter->setPen(opt.palette.color(group, role));
-        painter->setFont(opt.font);
-        painter->drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter,
-                          opt.fontMetrics.elidedText(text, Qt::ElideRight, textRect.width()));
-        painter->restore();
-    }
-};
 
 } // namespace
 
@@ -219,7 +177,7 @@ qint32 RecordListModel::rowValue(int row) const {
     return valid(row) ? m_rows[static_cast<std::size_t>(row)].value : 0;
 }
 
-RecordList::RecordList(QWidget* parent) : QTableView(parent), m_model(new RecordListModel(this)) {
+RecordList::RecordList(QWidget* parent) : ReportListView(parent), m_model(new RecordListModel(this)) {
     setObjectName(QStringLiteral("超级列表框"));
     setModel(m_model);
     setFont(layoutFont(QString(), 14));
@@ -231,7 +189,6 @@ RecordList::RecordList(QWidget* parent) : QTableView(parent), m_model(new Record
     setWordWrap(false);
     setTabKeyNavigation(false);
     setIconSize(QSize(16, 15));
-    setItemDelegate(new CellDelegate(this));
     setFrameShape(QFrame::StyledPanel);
     setFrameShadow(QFrame::Sunken);
     verticalHeader()->hide();

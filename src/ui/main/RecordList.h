@@ -1,8 +1,9 @@
 #pragma once
 
+#include "ReportListView.h"
+
 #include <QAbstractTableModel>
 #include <QIcon>
-#include <QTableView>
 
 #include <array>
 #include <span>
@@ -73,7 +74,7 @@ private:
 
 // The report list of the main window: column titles and widths, whole-row single selection, grid lines,
 // no editing and no sorting. The selection is not shown while the list lacks the focus.
-class RecordList : public QTableView {
+class RecordList : public ReportListView {
     Q_OBJECT
 
 public:

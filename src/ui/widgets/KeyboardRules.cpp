@@ -30,6 +30,16 @@ void KeyboardRules::apply(QWidget* window, const QList<QWidget*>& tabOrder,
         rules.defaultButtons << b;
     }
     self.m_windows << rules;
+    // The window opens with the focus on the first control of its order, where a Tab walk starts, and not
+    // on whichever control happens to come first in the toolkit's own chain.
+    if (!window->isVisible()) {
+        for (QWidget* w : tabOrder) {
+            if (w && w->isVisibleTo(window) && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus)) {
+                w->setFocus(Qt::OtherFocusReason);
+                break;
+            }
+        }
+    }
 }
 
 KeyboardRules::Rules* KeyboardRules::rulesFor(QWidget* widget) {

@@ -17,7 +17,8 @@ class KeyboardRules : public QObject {
     Q_OBJECT
 
 public:
-    // Registers a window; the rules hold until it is destroyed.
+    // Registers a window; the rules hold until it is destroyed. A window not yet shown gets its focus on the
+    // first control of the order.
     static void apply(QWidget* window, const QList<QWidget*>& tabOrder,
                       const QList<QAbstractButton*>& defaultButtons = {});
 

@@ -282,6 +282,33 @@ private slots:
         QCOMPARE(image.pixel(frame + QPoint(25, 208)), image.pixel(frame + QPoint(10, 208)));
     }
 
+    // A box that lacks the focus does not show its selection: it looks as if nothing were selected.
+    void selectionHiddenWithoutFocus_data() {
+        QTest::addColumn<QString>("field");
+        QTest::newRow("single line") << "编辑框5";
+        QTest::newRow("demand") << "编辑框11";
+        QTest::newRow("remarks") << "编辑框14";
+    }
+    void selectionHiddenWithoutFocus() {
+        QFETCH(QString, field);
+        EntryForm form(registrationLook());
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        auto* box = form.findChild<QWidget*>(field);
+        auto* elsewhere = form.findChild<QWidget*>(QStringLiteral("编辑框3"));
+        auto* line = qobject_cast<QLineEdit*>(box);
+        auto* lines = qobject_cast<QPlainTextEdit*>(box);
+        line ? line->setText(QStringLiteral("甲乙丙")) : lines->setPlainText(QStringLiteral("甲乙丙"));
+        auto selectAll = [&] { line ? line->selectAll() : lines->selectAll(); };
+        elsewhere->setFocus();
+        const QImage unselected = box->grab().toImage();
+        box->setFocus();
+        selectAll();
+        QVERIFY(box->grab().toImage() != unselected); // with the focus the selection shows
+        elsewhere->setFocus();
+        QCOMPARE(box->grab().toImage(), unselected);
+    }
+
     void comboValueIsWhatWasTypedOrWritten() {
         EntryForm form(registrationLook());
         form.show();
