@@ -245,7 +245,7 @@ std::optional<QList<qint64>> search(RecordStore& store, const QString& keyword) 
     }
     QList<qint64> numbers;
     for (store.toFirst(h); !store.isPastEnd(h); store.toNext(h)) {
-        numbers << store.readField(h, columnNames()[0]).integer;
+        numbers << store.readField(h, columnNames()[0]).toInteger();
     }
     store.closeRecordset(h);
     return numbers;

@@ -1,6 +1,7 @@
 // Provisioning tool: the program never creates its database or its settings file, so an office (or a
 // developer) makes them with this tool, and fills a database with made-up registrations to try it out.
 
+#include "DatabaseCheck.h"
 #include "Provisioning.h"
 #include "ServerProvisioning.h"
 
@@ -22,6 +23,8 @@ constexpr auto usageText = "Usage:\n"
                            "  xinfang-admin init DIR     create DIR/xinfang.mdb (the empty table 信访数据) and\n"
                            "                             DIR/set.ini; a file that exists already is left alone\n"
                            "  xinfang-admin demo DIR N   add N made-up registrations to DIR/xinfang.mdb\n"
+                           "  xinfang-admin check DIR    run SQLite's full integrity check on DIR/xinfang.mdb and\n"
+                           "                             say whether it is sound, and if not, what to do\n"
                            "  xinfang-admin init-server CONNECTION\n"
                            "                             create the table 信访数据 on the PostgreSQL database that\n"
                            "                             the ODBC connection string reaches; an existing one is\n"
@@ -105,6 +108,40 @@ int demo(const QString& dir, std::int64_t count) {
     return 0;
 }
 
+// Exit code 0 only for a sound file.
+int check(const QString& dir) {
+    using State = provisioning::CheckResult::State;
+    const provisioning::CheckResult r = provisioning::checkDatabase(dir);
+    const QString file = QDir::toNativeSeparators(r.path);
+    if (r.state == State::Missing) {
+        complain(QStringLiteral("there is no %1").arg(file));
+        return exitFailure;
+    }
+    if (r.state == State::Sound) {
+        say(r.hasTable ? QStringLiteral("%1 is sound: SQLite's full check found nothing wrong. It holds %2 "
+                                        "registrations.")
+                             .arg(file)
+                             .arg(r.readableRows)
+                       : QStringLiteral("%1 is sound, but it has no table 信访数据: the program lists nothing "
+                                        "from it.")
+                             .arg(file));
+        return 0;
+    }
+    say(QStringLiteral("%1 is DAMAGED: SQLite's full check found %2 problem(s), first: %3")
+            .arg(file)
+            .arg(r.problemCount)
+            .arg(r.problems.value(0)));
+    say(QStringLiteral("What to do: close the program at every desk, keep this file aside under another name, "
+                       "and put the last backup copy of xinfang.mdb in its place."));
+    say(!r.hasTable || r.readableRows == 0
+            ? QStringLiteral("No registration can be read from it any more.")
+            : QStringLiteral("%1 registrations can still be read from it (%2); re-enter those that the "
+                             "backup copy lacks.")
+                  .arg(r.readableRows)
+                  .arg(r.allRowsRead ? QStringLiteral("all it lists") : QStringLiteral("up to the damaged part")));
+    return exitFailure;
+}
+
 int initServer(const QString& connectionString) {
     const provisioning::ServerResult result = provisioning::createServerSchema(connectionString);
     switch (result.state) {
@@ -160,6 +197,12 @@ int main(int argc, char* argv[]) {
                              .arg(args[2]));
         }
         return demo(args[1], count);
+    }
+    if (command == QLatin1String("check")) {
+        if (args.size() != 2 || args[1].isEmpty()) {
+            return usage(QStringLiteral("check takes one directory"));
+        }
+        return check(args[1]);
     }
     if (command == QLatin1String("init-server")) {
         if (args.size() != 2 || args[1].isEmpty()) {

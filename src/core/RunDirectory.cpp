@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 
 namespace {
 
@@ -33,5 +34,24 @@ void setRunDirectoryForTesting(const QString& directoryPath) {
 }
 
 QString runDirectoryFile(const QString& fileName) {
-    return runDirectory() + QDir::separator() + fileName;
+    return fileIgnoringCase(runDirectory(), fileName);
+}
+
+QString fileIgnoringCase(const QString& directoryPath, const QString& fileName) {
+    const QString exact = directoryPath + QDir::separator() + fileName;
+    if (QFileInfo::exists(exact)) {
+        return exact;
+    }
+    QString match;
+    const QStringList entries =
+        QDir(directoryPath).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QString& entry : entries) {
+        if (entry.compare(fileName, Qt::CaseInsensitive) == 0) {
+            if (!match.isEmpty()) {
+                return exact;
+            }
+            match = entry;
+        }
+    }
+    return match.isEmpty() ? exact : directoryPath + QDir::separator() + match;
 }

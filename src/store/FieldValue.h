@@ -1,38 +1,21 @@
 #pragma once
 
-#include <QByteArray>
-#include <QDateTime>
 #include <QString>
 #include <QtGlobal>
 
-// The value of one column of the current row. Its kind follows the SQL type the driver reports for the
-// column; a NULL or zero-length text reads as the empty text.
+// The value of one column of the current row, as the text the database holds. Every value is read as
+// character data whatever type the table declares: SQLite's declared types are only affinities, and an
+// office's table may keep plain text in a DATE, INT, BIT or BLOB column, which must read back byte for
+// byte. A value that really is a number, a date or bytes comes in the driver's own text form of it. A NULL
+// reads as the empty text.
 struct FieldValue {
-    enum class Kind {
-        Text,     // SQL_CHAR, SQL_VARCHAR, SQL_LONGVARCHAR, SQL_W*CHAR, SQL_NUMERIC, SQL_DECIMAL, SQL_BIGINT
-        Integer,  // SQL_INTEGER (32-bit), SQL_SMALLINT (16-bit), SQL_TINYINT (unsigned byte)
-        Real,     // SQL_REAL, SQL_FLOAT, SQL_DOUBLE
-        Boolean,  // SQL_BIT
-        DateTime, // SQL_DATE, SQL_TIME, SQL_TIMESTAMP and their ODBC 3 codes
-        Bytes,    // SQL_BINARY, SQL_VARBINARY, SQL_LONGVARBINARY
-    };
-
-    Kind kind = Kind::Text;
     QString text;
-    qint64 integer = 0;
-    double real = 0;
-    bool boolean = false;
-    QDateTime dateTime;
-    QByteArray bytes;
+    bool isNull = false;
 
     static FieldValue fromText(const QString& text);
 
-    bool isText() const { return kind == Kind::Text; }
-
-    // The value written as text: a text unchanged, an integer in decimal, a real as "%.13g", a date-time as
-    // year-month-day hour:minute:second, a boolean as 0/1, bytes in hexadecimal.
-    QString toText() const;
-
-    // A date-time as an OLE automation date: days since 30 December 1899, the time of day as fraction.
-    double oleDate() const;
+    QString toText() const { return text; }
+    // The text as a whole number: optional blanks, an optional sign and decimal digits, nothing after them.
+    // 0 for any other text; ok, when given, says whether it was one.
+    qint64 toInteger(bool* ok = nullptr) const;
 };

@@ -84,35 +84,6 @@ OdbcDiagnostic diagnose(const char* function, SQLSMALLINT handleType, SQLHANDLE 
     return d;
 }
 
-FieldValue::Kind kindOf(SQLSMALLINT sqlType) {
-    switch (sqlType) {
-    case SQL_INTEGER:
-    case SQL_SMALLINT:
-    case SQL_TINYINT:
-        return FieldValue::Kind::Integer;
-    case SQL_REAL:
-    case SQL_FLOAT:
-    case SQL_DOUBLE:
-        return FieldValue::Kind::Real;
-    case SQL_BIT:
-        return FieldValue::Kind::Boolean;
-    case SQL_DATE:
-    case SQL_TIME:
-    case SQL_TIMESTAMP:
-    case SQL_TYPE_DATE:
-    case SQL_TYPE_TIME:
-    case SQL_TYPE_TIMESTAMP:
-        return FieldValue::Kind::DateTime;
-    case SQL_BINARY:
-    case SQL_VARBINARY:
-    case SQL_LONGVARBINARY:
-        return FieldValue::Kind::Bytes;
-    default:
-        // The character types, NUMERIC, DECIMAL, BIGINT and any type this table does not expect.
-        return FieldValue::Kind::Text;
-    }
-}
-
 enum class Chunks { Value, Null, Failed };
 
 // The buffer for the pieces of one value. The first piece of a column's value asks for only as much of it
@@ -122,19 +93,19 @@ enum class Chunks { Value, Null, Failed };
 using ChunkBuffer = std::array<char, 4096>;
 constexpr SQLLEN smallestFirstChunk = 64;
 
-// Reads a character or binary column whole, in as many chunks as it takes. The reported column size is
+// Reads a column's value whole as character data, in as many chunks as it takes. The reported column size is
 // no limit and the driver may answer SQL_NO_TOTAL, so loop until the driver says the value is complete.
 // A value that comes in one piece is left in buffer, the usual case, so that it can be decoded from there
 // without a copy; a longer one is joined in joined. Either way value shows it.
-Chunks readChunks(SQLHSTMT stmt, SQLUSMALLINT column, SQLSMALLINT cType, ChunkBuffer& buffer, SQLLEN& firstChunk,
-                  QByteArray& joined, QByteArrayView& value) {
-    const SQLLEN terminator = cType == SQL_C_CHAR ? 1 : 0;
+Chunks readChunks(SQLHSTMT stmt, SQLUSMALLINT column, ChunkBuffer& buffer, SQLLEN& firstChunk, QByteArray& joined,
+                  QByteArrayView& value) {
+    const SQLLEN terminator = 1;
     SQLLEN size = firstChunk;
     bool first = true;
     value = QByteArrayView();
     for (;;) {
         SQLLEN indicator = 0;
-        const SQLRETURN rc = SQLGetData(stmt, column, cType, buffer.data(), size, &indicator);
+        const SQLRETURN rc = SQLGetData(stmt, column, SQL_C_CHAR, buffer.data(), size, &indicator);
         if (rc == SQL_NO_DATA) {
             break;
         }
@@ -235,42 +206,15 @@ void decodeInto(QString& text, QByteArrayView bytes) {
     }
 }
 
-// Empties a value of the previous row. Only the member of the value's kind can hold anything (the others
-// keep their defaults), so only that one is reset: building and destroying a whole FieldValue, date-time
-// and byte array included, for every cell was a good part of reading a row. A text is overwritten in
-// place instead (decodeInto).
-void clearValue(FieldValue& value) {
-    switch (value.kind) {
-    case FieldValue::Kind::Text:
-        break;
-    case FieldValue::Kind::Integer:
-        value.integer = 0;
-        break;
-    case FieldValue::Kind::Real:
-        value.real = 0;
-        break;
-    case FieldValue::Kind::Boolean:
-        value.boolean = false;
-        break;
-    case FieldValue::Kind::DateTime:
-        value.dateTime = QDateTime();
-        break;
-    case FieldValue::Kind::Bytes:
-        value.bytes = QByteArray();
-        break;
-    }
-}
-
 } // namespace
 
 struct RecordStore::Recordset {
     OdbcHandle statement;
     QStringList names;
     QHash<QString, int> indexByName; // first column of each name
-    std::vector<SQLSMALLINT> types;
-    std::vector<FieldValue> row; // the current row, read in ascending column order
-    QByteArray text;             // the statement as sent, kept to run it again for toFirst
-    qint64 position = -1;        // 0 on the first row
+    std::vector<FieldValue> row;     // the current row, read in ascending column order
+    QByteArray text;                 // the statement as sent, kept to run it again for toFirst
+    qint64 position = -1;            // 0 on the first row
     bool pastEnd = true;
 
     // The current row's value of the first column of that name; nullptr past the end or for no such column.
@@ -286,9 +230,7 @@ struct RecordStore::Recordset {
     mutable std::vector<char> firstOfName;
     mutable std::vector<QString> askedAs;
 
-    // Per column, worked out on the first row read: its kind, and how much to ask for the first piece of
-    // its value (see readChunks).
-    std::vector<FieldValue::Kind> kinds;
+    // Per column: how much to ask for the first piece of its value (see readChunks).
     std::vector<SQLLEN> firstChunks;
 };
 
@@ -485,9 +427,9 @@ RecordStore::Handle RecordStore::query(const QString& statement) {
                                                         std::min<qsizetype>(nameLength, name.size() - 1));
         rs->indexByName.insert(columnName, rs->indexByName.value(columnName, static_cast<int>(rs->names.size())));
         rs->names << columnName;
-        rs->types.push_back(type);
     }
-    rs->row.resize(rs->types.size());
+    rs->row.resize(static_cast<std::size_t>(columns));
+    rs->firstChunks.assign(rs->row.size(), smallestFirstChunk);
 
     const Handle handle = m_nextHandle++;
     if (m_nextHandle <= 0) {
@@ -542,72 +484,19 @@ void RecordStore::toNext(Handle handle) {
         return;
     }
     ++rs->position;
-    if (rs->kinds.size() != rs->types.size()) {
-        rs->kinds.clear();
-        for (const SQLSMALLINT type : rs->types) {
-            rs->kinds.push_back(kindOf(type));
-        }
-        rs->firstChunks.assign(rs->types.size(), smallestFirstChunk);
-    }
     ChunkBuffer buffer;
     QByteArray joined;
     QByteArrayView piece;
-    for (std::size_t i = 0; i < rs->types.size(); ++i) {
-        const auto column = static_cast<SQLUSMALLINT>(i + 1);
+    for (std::size_t i = 0; i < rs->row.size(); ++i) {
         FieldValue& value = rs->row[i];
-        clearValue(value);
-        value.kind = rs->kinds[i];
-        SQLLEN indicator = 0;
-        bool ok = true;
-        switch (value.kind) {
-        case FieldValue::Kind::Text: {
-            const Chunks got = readChunks(stmt, column, SQL_C_CHAR, buffer, rs->firstChunks[i], joined, piece);
-            ok = got != Chunks::Failed;
-            decodeInto(value.text, got == Chunks::Value ? piece : QByteArrayView());
-            break;
-        }
-        case FieldValue::Kind::Bytes: {
-            const Chunks got = readChunks(stmt, column, SQL_C_BINARY, buffer, rs->firstChunks[i], joined, piece);
-            ok = got != Chunks::Failed;
-            if (got == Chunks::Value && !piece.isEmpty()) {
-                value.bytes = piece.toByteArray();
-            }
-            break;
-        }
-        case FieldValue::Kind::Integer: {
-            SQLBIGINT n = 0;
-            ok = succeeded(SQLGetData(stmt, column, SQL_C_SBIGINT, &n, sizeof n, &indicator));
-            value.integer = n;
-            break;
-        }
-        case FieldValue::Kind::Real: {
-            double d = 0;
-            ok = succeeded(SQLGetData(stmt, column, SQL_C_DOUBLE, &d, sizeof d, &indicator));
-            value.real = d;
-            break;
-        }
-        case FieldValue::Kind::Boolean: {
-            unsigned char b = 0;
-            ok = succeeded(SQLGetData(stmt, column, SQL_C_BIT, &b, sizeof b, &indicator));
-            value.boolean = b != 0;
-            break;
-        }
-        case FieldValue::Kind::DateTime: {
-            SQL_TIMESTAMP_STRUCT t{};
-            ok = succeeded(SQLGetData(stmt, column, SQL_C_TYPE_TIMESTAMP, &t, sizeof t, &indicator));
-            if (ok && indicator != SQL_NULL_DATA) {
-                value.dateTime = QDateTime(QDate(t.year, t.month, t.day), QTime(t.hour, t.minute, t.second));
-            }
-            break;
-        }
-        }
-        if (!ok) {
+        const Chunks got =
+            readChunks(stmt, static_cast<SQLUSMALLINT>(i + 1), buffer, rs->firstChunks[i], joined, piece);
+        if (got == Chunks::Failed) {
+            // A value the driver cannot give as text reads as the empty text rather than ending the listing.
             m_lastDiagnostic = diagnose("SQLGetData", SQL_HANDLE_STMT, stmt);
         }
-        if (!ok || indicator == SQL_NULL_DATA) {
-            // NULL, or a value the driver could not convert to the column's own kind: the empty text.
-            value = FieldValue();
-        }
+        decodeInto(value.text, got == Chunks::Value ? piece : QByteArrayView());
+        value.isNull = got == Chunks::Null;
     }
 }
 
@@ -625,7 +514,7 @@ QString RecordStore::readText(Handle handle, const QString& column) const {
     if (value == nullptr) {
         return QString();
     }
-    return value->isText() ? value->text : value->toText();
+    return value->text;
 }
 
 void RecordStore::closeRecordset(Handle handle) {

@@ -261,6 +261,35 @@ private slots:
         QCOMPARE(readSetting(u"mc"_s, u"mingcheng"_s), QString());
     }
 
+    // A folder copied from a Windows desk may hold Set.ini or XINFANG.MDB: the file is found as Windows
+    // finds it, and never picked by a guess when several names differ only in letter case.
+    void filesFoundWithoutRegardToCase_data() {
+        QTest::addColumn<QStringList>("present");
+        QTest::addColumn<QString>("found"); // empty: none, the exact name that does not exist
+        QTest::newRow("exact name") << QStringList{u"set.ini"_s} << u"set.ini"_s;
+        QTest::newRow("other letter case") << QStringList{u"Set.ini"_s} << u"Set.ini"_s;
+        QTest::newRow("all capitals") << QStringList{u"SET.INI"_s} << u"SET.INI"_s;
+        QTest::newRow("exact name wins") << QStringList{u"SET.INI"_s, u"set.ini"_s, u"Set.Ini"_s} << u"set.ini"_s;
+        QTest::newRow("two others: none") << QStringList{u"SET.INI"_s, u"Set.ini"_s} << QString();
+        QTest::newRow("only similar names") << QStringList{u"set.ini.bak"_s, u"set.in"_s, u"xset.ini"_s} << QString();
+        QTest::newRow("nothing") << QStringList() << QString();
+    }
+    void filesFoundWithoutRegardToCase() {
+        QFETCH(QStringList, present);
+        QFETCH(QString, found);
+        QTemporaryDir folder;
+        for (const QString& name : present) {
+            QFile file(folder.filePath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(gbk(u"[mc]\r\nmingcheng="_s + name + u"\r\n"_s));
+        }
+        setRunDirectoryForTesting(folder.path());
+        const QString path = runDirectoryFile(u"set.ini"_s);
+        QCOMPARE(QFileInfo(path).fileName(), found.isEmpty() ? u"set.ini"_s : found);
+        QCOMPARE(QFileInfo(path).absolutePath(), QFileInfo(folder.path()).absoluteFilePath());
+        QCOMPARE(readSetting(u"mc"_s, u"mingcheng"_s), found);
+    }
+
     void junkAndBigFiles_data() {
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<QString>("section");

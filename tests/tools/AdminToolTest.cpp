@@ -111,6 +111,8 @@ private slots:
     void numbersAreNeverReused();
     void badArgumentsFail_data();
     void badArgumentsFail();
+    void checkSaysWhetherTheFileIsSound_data();
+    void checkSaysWhetherTheFileIsSound();
 
 private:
     QTemporaryDir m_temp;
@@ -334,6 +336,91 @@ void AdminToolTest::badArgumentsFail() {
         QCOMPARE(readBytes(database), text);
     }
     QVERIFY(!QFile::exists(dir + QStringLiteral("/set.ini")));
+}
+
+void AdminToolTest::checkSaysWhetherTheFileIsSound_data() {
+    QTest::addColumn<QString>("damage");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("said"); // the first line begins with the file's name and this
+    QTest::addColumn<int>("readable"); // registrations it can still read; -1: some, not all
+    QTest::newRow("sound") << "none" << 0 << " is sound: SQLite's full check found nothing wrong." << 3000;
+    QTest::newRow("sound, copied from Windows") << "capitals" << 0 << " is sound" << 3000;
+    QTest::newRow("sound, without the table") << "no table" << 0 << " is sound, but it has no table" << 0;
+    QTest::newRow("pages overwritten in the middle") << "overwritten" << 1 << " is DAMAGED" << -1;
+    QTest::newRow("cut short") << "cut short" << 1 << " is DAMAGED" << -1;
+    QTest::newRow("schema page wiped") << "schema wiped" << 1 << " is DAMAGED" << 0;
+    QTest::newRow("a text file") << "text" << 1 << " is DAMAGED" << 0;
+    QTest::newRow("missing") << "missing" << 1 << QString() << 0;
+}
+
+// The full check reads every page; it changes nothing, and tells the office in plain words what to do.
+void AdminToolTest::checkSaysWhetherTheFileIsSound() {
+    QFETCH(QString, damage);
+    QFETCH(int, exitCode);
+    QFETCH(QString, said);
+    QFETCH(int, readable);
+    const QString dir = m_temp.filePath(QStringLiteral("check ") + QLatin1String(QTest::currentDataTag()));
+    QCOMPARE(runAdmin({QStringLiteral("init"), dir}).exitCode, 0);
+    QCOMPARE(runAdmin({QStringLiteral("demo"), dir, QStringLiteral("3000")}).exitCode, 0);
+    QString name = QStringLiteral("xinfang.mdb");
+    QString path = dir + QLatin1Char('/') + name;
+    QFile file(path);
+    QByteArray bytes = readBytes(path);
+    const qsizetype page = 4096;
+    if (damage == QLatin1String("capitals")) {
+        name = QStringLiteral("XINFANG.MDB");
+        QVERIFY(QFile::rename(path, dir + QLatin1Char('/') + name));
+        path = dir + QLatin1Char('/') + name;
+    } else if (damage == QLatin1String("no table")) {
+        Database db = openDatabase(dir);
+        QVERIFY(execute(db.get(), QStringLiteral("ALTER TABLE 信访数据 RENAME TO 旧数据")));
+    } else if (damage == QLatin1String("overwritten")) {
+        bytes.replace(bytes.size() / 2 / page * page, 3 * page, QByteArray(3 * page, '\xAB'));
+    } else if (damage == QLatin1String("cut short")) {
+        bytes.truncate(bytes.size() / 2 / page * page);
+    } else if (damage == QLatin1String("schema wiped")) {
+        bytes.replace(100, page - 100, QByteArray(page - 100, '\0'));
+    } else if (damage == QLatin1String("text")) {
+        bytes = "not a database, just some text that happens to have this name\n";
+    } else if (damage == QLatin1String("missing")) {
+        QVERIFY(file.remove());
+    }
+    if (damage != QLatin1String("none") && damage != QLatin1String("capitals") && damage != QLatin1String("no table") &&
+        damage != QLatin1String("missing")) {
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bytes);
+        file.close();
+    }
+    const QByteArray before = readBytes(path);
+
+    const AdminToolRun run = runAdmin({QStringLiteral("check"), dir});
+
+    QCOMPARE(run.exitCode, exitCode);
+    QCOMPARE(readBytes(path), before);
+    if (damage == QLatin1String("missing")) {
+        QVERIFY(run.err.contains(QStringLiteral("there is no")));
+        QVERIFY(!QFile::exists(path));
+        return;
+    }
+    QVERIFY2(run.out.startsWith(QDir::toNativeSeparators(path) + said), qPrintable(run.out));
+    if (exitCode == 0) {
+        if (readable > 0) {
+            QVERIFY2(run.out.contains(QStringLiteral("It holds %1 registrations.").arg(readable)), qPrintable(run.out));
+        }
+        return;
+    }
+    QVERIFY2(run.out.contains(QStringLiteral("put the last backup copy of xinfang.mdb in its place")),
+             qPrintable(run.out));
+    const QRegularExpressionMatch count =
+        QRegularExpression(QStringLiteral("(\\d+) registrations can still be read")).match(run.out);
+    if (readable == 0) {
+        QVERIFY2(!count.hasMatch() && run.out.contains(QStringLiteral("No registration can be read")),
+                 qPrintable(run.out));
+    } else {
+        QVERIFY2(count.hasMatch(), qPrintable(run.out));
+        const int rows = count.captured(1).toInt();
+        QVERIFY2(rows > 0 && rows < 3000, qPrintable(run.out));
+    }
 }
 
 QTEST_GUILESS_MAIN(AdminToolTest)

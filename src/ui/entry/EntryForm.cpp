@@ -11,11 +11,14 @@
 
 #include <QComboBox>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
 #include <QStyledItemDelegate>
+#include <QTextDocument>
 
 #include <limits>
 
@@ -96,14 +99,53 @@ QLabel* makeLabel(const QString& caption, QWidget* parent) {
     return label;
 }
 
+// A single-line box draws a line break as a blank but keeps it in its text, so a pasted break would be
+// stored hidden, and a search for what the clerk sees would miss the record. Whatever the clerk puts in
+// (typed, pasted, dropped) keeps what the box shows: each line break becomes one blank. A value written
+// by the program (a stored record) is left as it is.
+void showLineBreaksAsBlanks(QLineEdit* edit) {
+    QObject::connect(edit, &QLineEdit::textEdited, edit, [edit](const QString& text) {
+        static const QRegularExpression lineBreak(QStringLiteral("\\r\\n|[\\r\\n\\x{2028}\\x{2029}]"));
+        if (!text.contains(lineBreak)) {
+            return;
+        }
+        const int cursor = edit->cursorPosition();
+        const int cursorAfter = cursor - static_cast<int>(text.left(cursor).count(QStringLiteral("\r\n")));
+        QString blanks = text;
+        blanks.replace(lineBreak, QStringLiteral(" "));
+        edit->setText(blanks);
+        edit->setCursorPosition(cursorAfter);
+    });
+}
+
 QWidget* makeSingleLine(QWidget* parent) {
     auto* edit = new QLineEdit(parent);
     allowAnyLength(edit);
+    showLineBreaksAsBlanks(edit);
     return edit;
 }
 
+// Shift+Enter would put a line separator (U+2028) into the text instead of a paragraph; the clerk means
+// the same line break by either, and it is stored as CR LF.
+class MultiLineBox : public QPlainTextEdit {
+public:
+    using QPlainTextEdit::QPlainTextEdit;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        if (event->matches(QKeySequence::InsertLineSeparator)) {
+            QKeyEvent plain(event->type(), event->key(), event->modifiers() & ~Qt::ShiftModifier, event->text(),
+                            event->isAutoRepeat(), static_cast<quint16>(event->count()));
+            QPlainTextEdit::keyPressEvent(&plain);
+            event->setAccepted(plain.isAccepted());
+            return;
+        }
+        QPlainTextEdit::keyPressEvent(event);
+    }
+};
+
 QWidget* makeMultiLine(QWidget* parent) {
-    auto* edit = new QPlainTextEdit(parent);
+    auto* edit = new MultiLineBox(parent);
     edit->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     edit->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     edit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -126,6 +168,7 @@ QWidget* makeComboBox(std::span<const char* const> items, QWidget* parent) {
     combo->setInsertPolicy(QComboBox::NoInsert);
     combo->setCompleter(nullptr);
     allowAnyLength(combo->lineEdit());
+    showLineBreaksAsBlanks(combo->lineEdit());
     combo->setItemDelegate(new ItemRowDelegate(combo));
     for (const char* item : items) {
         combo->addItem(text(item));
@@ -254,7 +297,7 @@ QComboBox* EntryForm::receiverBox() const {
     return static_cast<QComboBox*>(fieldWidget(entrycolumn::receiver));
 }
 
-QString EntryForm::fieldText(int column) const {
+QString EntryForm::shownText(int column) const {
     QWidget* field = fieldWidget(column);
     if (!field) {
         return QString();
@@ -263,13 +306,31 @@ QString EntryForm::fieldText(int column) const {
     case Kind::SingleLine:
         return static_cast<QLineEdit*>(field)->text();
     case Kind::MultiLine:
-        // Line breaks are stored as CR LF, as a multi-line edit box on Windows holds them, so a record
-        // written here reads the same there and an old record opened and saved keeps its bytes.
-        return static_cast<QPlainTextEdit*>(field)->toPlainText().replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+        // The raw text: toPlainText() would turn a no-break space into a blank and U+2028 into a break.
+        return static_cast<QPlainTextEdit*>(field)->document()->toRawText();
     case Kind::ComboBox:
         return static_cast<QComboBox*>(field)->currentText();
     }
     return QString();
+}
+
+QString EntryForm::fieldText(int column) const {
+    if (!fieldWidget(column)) {
+        return QString();
+    }
+    const std::size_t i = static_cast<std::size_t>(column);
+    QString shown = shownText(column);
+    // Untouched: the text as it was written. A multi-line box splits a stored value at every CR LF, lone
+    // CR, lone LF and U+2029 alike and cannot give back which it was.
+    if (shown == m_written[i].shown) {
+        return m_written[i].value;
+    }
+    if (fieldTable[i].kind == Kind::MultiLine) {
+        // Line breaks are stored as CR LF, as a multi-line edit box on Windows holds them, so a record
+        // written here reads the same there.
+        shown.replace(QChar::ParagraphSeparator, QLatin1String("\r\n"));
+    }
+    return shown;
 }
 
 void EntryForm::setFieldText(int column, const QString& value) {
@@ -288,6 +349,7 @@ void EntryForm::setFieldText(int column, const QString& value) {
         static_cast<QComboBox*>(field)->setEditText(value);
         break;
     }
+    m_written[static_cast<std::size_t>(column)] = {value, shownText(column)};
 }
 
 void EntryForm::focusField(int column) {

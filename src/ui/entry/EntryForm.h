@@ -62,7 +62,10 @@ public:
     // The order Tab walks, as object names; Shift+Tab walks it backwards.
     static const std::array<const char*, 22>& tabOrder();
 
-    // The value of a column: the text of an edit box, the edit text of a combo box.
+    // The value of a column: the text of an edit box, the edit text of a combo box. A field that still
+    // shows what setFieldText() put there gives back exactly that text, whatever the box made of it for
+    // showing (a multi-line box shows every kind of line break alike); a line break that the clerk put
+    // into a multi-line box is CR LF.
     QString fieldText(int column) const;
     // Writing a combo box's value changes neither its list nor its current item.
     void setFieldText(int column, const QString& text);
@@ -88,8 +91,17 @@ protected:
 
 private:
     void buildLayout(const EntryFormLook& look);
+    // What a field holds as the box keeps it: a multi-line box's paragraphs joined by U+2029.
+    QString shownText(int column) const;
+
+    // What setFieldText() last wrote into each field, and what the field held right after.
+    struct Written {
+        QString value;
+        QString shown;
+    };
 
     std::array<QWidget*, columnCount> m_fields{};
+    std::array<Written, columnCount> m_written{};
     FlatButton* m_commandButton = nullptr;
     RecordDesk* m_desk = nullptr;
     QPointer<QWidget> m_deskWindow; // watched: m_desk may be used only while this still exists

@@ -233,7 +233,9 @@ void MainWindow::listAllRecords() {
         appendCurrentRecord(handle);
         m_store.toNext(handle);
     }
-    m_store.closeRecordset(handle);
+    if (handle != 0) { // 0 would close the recordset of a search waiting between two of its rows
+        m_store.closeRecordset(handle);
+    }
     model->endBatch();
     setCountLabelText(QStringLiteral("数据库总量：") + wholeNumberText(m_list->rowCount()) + QStringLiteral("条数据"));
 }

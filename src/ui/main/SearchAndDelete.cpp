@@ -112,7 +112,11 @@ void MainWindow::searchByKeyword() {
             }
         }
     }
-    m_store.closeRecordset(handle);
+    // A failed query opened nothing, and closing the handle 0 would close every recordset, that of a
+    // search waiting between two of its rows (this one may run in its gap) included.
+    if (handle != 0) {
+        m_store.closeRecordset(handle);
+    }
 
     if (m_list->rowCount() == 0) {
         messagebox::show(messagebox::Style::Warning,

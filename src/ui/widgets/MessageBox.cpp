@@ -38,6 +38,13 @@ bool show(Style style, const QString& text, const QString& caption) {
     }
     QMessageBox box(icon, caption, text, buttons);
     box.setWindowModality(Qt::ApplicationModal);
+    if (style == Style::Question) {
+        // Every question asks before something that cannot be undone, and only Yes leads on. Enter must
+        // not answer Yes: the Enter that started the command (the delete, run by Enter in the main
+        // window) is easily pressed twice.
+        box.setDefaultButton(QMessageBox::No);
+        box.setEscapeButton(QMessageBox::No);
+    }
     return box.exec() == QMessageBox::Yes;
 }
 

@@ -12,7 +12,7 @@ enum class Style {
     Error,       // stop icon, OK
     Warning,     // exclamation icon, OK
     Information, // information icon, OK
-    Question,    // information icon, Yes and No
+    Question,    // information icon, Yes and No; No is the default button, so Enter answers No
 };
 
 // Shows the box and waits for it to close. Gives true when a question was answered Yes; false for No,

@@ -5,6 +5,7 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -48,6 +49,14 @@ QString focusedControl(const EntryForm& form) {
 
 void typeText(QWidget* target, const QString& text) {
     QTest::sendKeyEvent(QTest::Click, target, Qt::Key_unknown, text, Qt::NoModifier);
+}
+
+int columnOf(const QString& fieldName) {
+    int column = 0;
+    while (column < columnCount && EntryForm::fields()[static_cast<std::size_t>(column)].name != fieldName.toUtf8()) {
+        ++column;
+    }
+    return column;
 }
 
 } // namespace
@@ -350,36 +359,131 @@ private slots:
     void keys_data() {
         QTest::addColumn<QString>("field");
         QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
         QTest::addColumn<QString>("textAfter"); // after typing 甲, the key, then 乙
         QTest::addColumn<bool>("windowOpen");
-        QTest::newRow("Enter in the demand box") << "编辑框11" << int(Qt::Key_Return) << "甲\r\n乙" << true;
-        QTest::newRow("Enter on the keypad, remarks") << "编辑框14" << int(Qt::Key_Enter) << "甲\r\n乙" << true;
-        QTest::newRow("Enter in a single-line box") << "编辑框5" << int(Qt::Key_Return) << "甲乙" << true;
-        QTest::newRow("Enter in a combo box") << "组合框3" << int(Qt::Key_Return) << "甲乙" << true;
-        QTest::newRow("Esc in a single-line box") << "编辑框2" << int(Qt::Key_Escape) << "甲" << false;
-        QTest::newRow("Esc in a multi-line box") << "编辑框11" << int(Qt::Key_Escape) << "甲" << false;
-        QTest::newRow("Esc in a combo box") << "组合框8" << int(Qt::Key_Escape) << "甲" << false;
+        const int none = Qt::NoModifier;
+        QTest::newRow("Enter in the demand box") << "编辑框11" << int(Qt::Key_Return) << none << "甲\r\n乙" << true;
+        QTest::newRow("Enter on the keypad, remarks") << "编辑框14" << int(Qt::Key_Enter) << none << "甲\r\n乙" << true;
+        // Shift+Enter would make a line separator (U+2028): the clerk means a line break by it all the same.
+        QTest::newRow("Shift+Enter in the remarks")
+            << "编辑框14" << int(Qt::Key_Return) << int(Qt::ShiftModifier) << "甲\r\n乙" << true;
+        QTest::newRow("Enter in a single-line box") << "编辑框5" << int(Qt::Key_Return) << none << "甲乙" << true;
+        QTest::newRow("Enter in a combo box") << "组合框3" << int(Qt::Key_Return) << none << "甲乙" << true;
+        QTest::newRow("Esc in a single-line box") << "编辑框2" << int(Qt::Key_Escape) << none << "甲" << false;
+        QTest::newRow("Esc in a multi-line box") << "编辑框11" << int(Qt::Key_Escape) << none << "甲" << false;
+        QTest::newRow("Esc in a combo box") << "组合框8" << int(Qt::Key_Escape) << none << "甲" << false;
     }
     void keys() {
         QFETCH(QString, field);
         QFETCH(int, key);
+        QFETCH(int, modifiers);
         QFETCH(QString, textAfter);
         QFETCH(bool, windowOpen);
         EntryForm form(registrationLook());
         form.show();
         QVERIFY(QTest::qWaitForWindowActive(&form));
-        int column = 0;
-        while (EntryForm::fields()[static_cast<std::size_t>(column)].name != field.toUtf8()) {
-            ++column;
-        }
+        const int column = columnOf(field);
         form.fieldWidget(column)->setFocus();
         typeText(QApplication::focusWidget(), QStringLiteral("甲"));
-        QTest::keyClick(QApplication::focusWidget(), static_cast<Qt::Key>(key));
+        QTest::keyClick(QApplication::focusWidget(), static_cast<Qt::Key>(key),
+                        static_cast<Qt::KeyboardModifiers>(modifiers));
         if (windowOpen) {
             typeText(QApplication::focusWidget(), QStringLiteral("乙"));
         }
         QCOMPARE(form.isVisible(), windowOpen);
         QCOMPARE(form.fieldText(column), textAfter);
+    }
+
+    // A line break pasted into a single-line box or a combo box's edit field becomes the one blank the box
+    // shows, so what is stored is what the clerk saw. A value written by the program keeps its breaks, and
+    // gives them back as they were while the clerk leaves it alone.
+    void pastedLineBreaksInASingleLineBox_data() {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("pasted");
+        QTest::addColumn<QString>("kept");
+        const QString mixed = QStringLiteral("甲\r\n乙\n丙\r丁\u2028戊\u2029己");
+        QTest::newRow("single-line box") << "编辑框5" << mixed << "甲 乙 丙 丁 戊 己";
+        QTest::newRow("combo box") << "组合框8" << mixed << "甲 乙 丙 丁 戊 己";
+        QTest::newRow("two breaks, two blanks") << "编辑框12"
+                                                << "已转办\n\r\n区里"
+                                                << "已转办  区里";
+        QTest::newRow("no break") << "编辑框9"
+                                  << "某区\t某街\u00A01号 "
+                                  << "某区\t某街\u00A01号 ";
+    }
+    void pastedLineBreaksInASingleLineBox() {
+        QFETCH(QString, field);
+        QFETCH(QString, pasted);
+        QFETCH(QString, kept);
+        EntryForm form(registrationLook());
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        const int column = columnOf(field);
+        auto* edit = qobject_cast<QLineEdit*>(form.fieldWidget(column));
+        if (!edit) {
+            edit = qobject_cast<QComboBox*>(form.fieldWidget(column))->lineEdit();
+        }
+        edit->setFocus();
+        typeText(edit, QStringLiteral("前"));
+        edit->end(false);
+        QApplication::clipboard()->setText(pasted);
+        edit->paste();
+        typeText(edit, QStringLiteral("后"));
+        QCOMPARE(form.fieldText(column), QStringLiteral("前") + kept + QStringLiteral("后"));
+        QCOMPARE(edit->displayText(), form.fieldText(column));
+
+        // Written by the program, a stored value keeps its hidden breaks while the clerk leaves it alone;
+        // once the clerk edits the box, it holds what it shows.
+        form.setFieldText(column, pasted);
+        QCOMPARE(form.fieldText(column), pasted);
+        edit->end(false);
+        typeText(edit, QStringLiteral("后"));
+        QCOMPARE(form.fieldText(column), kept + QStringLiteral("后"));
+    }
+
+    // A multi-line box shows every kind of line break alike. Untouched, it gives back the text it was given;
+    // edited, every other character stays as it was (a no-break space is no blank, U+2028 no line break)
+    // and each line break is CR LF.
+    void multiLineBoxKeepsEveryCharacter_data() {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("afterEdit"); // after typing 续 at the end
+        QTest::newRow("no-break space") << "张\u00A0三"
+                                        << "张\u00A0三续";
+        QTest::newRow("U+2028") << "甲\u2028乙"
+                                << "甲\u2028乙续";
+        QTest::newRow("lone LF") << "甲\n乙"
+                                 << "甲\r\n乙续";
+        QTest::newRow("lone CR") << "甲\r乙"
+                                 << "甲\r\n乙续";
+        QTest::newRow("LF CR") << "甲\n\r乙"
+                               << "甲\r\n\r\n乙续";
+        QTest::newRow("U+2029") << "甲\u2029乙"
+                                << "甲\r\n乙续";
+        QTest::newRow("CR LF at the end") << "甲\r\n"
+                                          << "甲\r\n续";
+        QTest::newRow("tab and blanks") << " \t甲  "
+                                        << " \t甲  续";
+    }
+    void multiLineBoxKeepsEveryCharacter() {
+        QFETCH(QString, stored);
+        QFETCH(QString, afterEdit);
+        EntryForm form(registrationLook());
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        for (const int column : {17, 21}) {
+            form.setFieldText(column, stored);
+            QCOMPARE(form.fieldText(column), stored);
+        }
+        auto* box = qobject_cast<QPlainTextEdit*>(form.fieldWidget(21));
+        box->setFocus();
+        box->moveCursor(QTextCursor::End);
+        typeText(box, QStringLiteral("续"));
+        QCOMPARE(form.fieldText(21), afterEdit);
+        // Typed away and back: the text is the one written, and gives back its own breaks again.
+        QTest::keyClick(box, Qt::Key_Backspace);
+        QCOMPARE(form.fieldText(21), stored);
+        QCOMPARE(form.fieldText(17), stored);
     }
 
     void escFirstClosesAnOpenList() {

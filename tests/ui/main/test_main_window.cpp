@@ -8,6 +8,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
+#include <QDir>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -222,6 +223,24 @@ private slots:
         window.listAllRecords();
         QCOMPARE(window.countLabelText(), QStringLiteral("数据库总量：0条数据"));
         QVERIFY(!QFile::exists(empty.filePath(QStringLiteral("xinfang.mdb"))));
+    }
+
+    // A folder copied from a Windows desk: its files are found whatever their letter case, and nothing is
+    // made beside them.
+    void filesOfAWindowsFolder() {
+        TestDatabase db;
+        db.insert(withFirst(QStringLiteral("复制来的")), 1);
+        db.writeSettings(QStringLiteral("[bt]\r\nbiaoti=复制的文件夹\r\n"));
+        QDir folder(db.directory());
+        QVERIFY(folder.rename(QStringLiteral("xinfang.mdb"), QStringLiteral("XINFANG.MDB")));
+        QVERIFY(folder.rename(QStringLiteral("set.ini"), QStringLiteral("Set.ini")));
+        setRunDirectoryForTesting(db.directory());
+        MessageBoxLog boxes;
+        MainWindow window;
+        QVERIFY(boxes.shown.isEmpty());
+        QCOMPARE(columnTexts(window.recordList(), 1), QStringList{QStringLiteral("复制来的")});
+        QCOMPARE(window.windowTitle(), QStringLiteral("复制的文件夹"));
+        QCOMPARE(folder.entryList(QDir::Files), (QStringList{"Set.ini", "XINFANG.MDB"}));
     }
 
     void clockText_data() {

@@ -9,6 +9,7 @@
 #include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -286,6 +287,42 @@ private slots:
         QCOMPARE(db.count(), 5);
     }
 
+    // The delete question's default button is No: the Enter that runs the delete from the search box, pressed
+    // once more, must not remove a record the clerk may not even see selected.
+    void enterOnTheDeleteQuestionAnswersNo() {
+        TestDatabase db;
+        fillKeywordTable(db);
+        setRunDirectoryForTesting(db.directory());
+        MainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        window.recordList()->selectRow(1);
+        QLineEdit* edit = searchBox(&window);
+        edit->setFocus();
+        QString question;
+        QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+        QTimer answer;
+        connect(&answer, &QTimer::timeout, &window, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box || !box->isVisible()) {
+                return;
+            }
+            answer.stop();
+            question = box->text();
+            defaultButton = box->standardButton(box->defaultButton());
+            QTest::keyClick(box, Qt::Key_Return);
+        });
+        answer.start(20);
+
+        QTest::keyClick(edit, Qt::Key_Return);
+
+        QCOMPARE(question, QStringLiteral("删除无法恢复！\r\n您确定要删除吗？"));
+        QCOMPARE(defaultButton, QMessageBox::No);
+        QCOMPARE(db.count(), 5);
+        QCOMPARE(numbers(window.recordList()), (QStringList{"1", "2", "3", "10", "21"}));
+        QCOMPARE(window.recordList()->currentRow(), 1);
+    }
+
     // A command run between two rows of a search runs to its end; the search then adds its remaining rows
     // to the list as that command left it.
     void commandBetweenTwoRowsOfASearch_data() {
@@ -306,6 +343,11 @@ private slots:
             << QStringLiteral("数据库总量：4条数据") << 4;
         QTest::newRow("another search") << "%" << QStringLiteral("丙") << QStringList{"3", "2", "3", "4", "5"}
                                         << QStringList() << QString() << 5;
+        // A keyword holding a NUL is refused by the store: the inner search fails, and closes nothing of the
+        // outer one.
+        const QString refused = QStringLiteral("无") + QChar(0) + QStringLiteral("此人");
+        QTest::newRow("another search that fails")
+            << "%" << refused << QStringList{"2", "3", "4", "5"} << QStringList{notFound(refused)} << QString() << 5;
         QTest::newRow("another search finding nothing")
             << "%" << QStringLiteral("无此人") << QStringList{"2", "3", "4", "5"}
             << QStringList{notFound(QStringLiteral("无此人"))} << QString() << 5;
