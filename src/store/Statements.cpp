@@ -14,15 +14,47 @@ QString selectAll() {
     return QStringLiteral("select * from ") + tableName();
 }
 
-QString search(const QString& keyword) {
+namespace {
+
+// " where 编号 like '%k%' or 日期 like '%k%' or …" over all 22 columns.
+QString keywordCondition(const QString& keyword) {
     const QString k = literalText(keyword);
     const QStringList& names = columnNames();
-    QString s = QStringLiteral("select * from ") + tableName() + QStringLiteral(" where ") + names[0] +
-                QStringLiteral(" like '%") + k;
+    QString s = QStringLiteral(" where ") + names[0] + QStringLiteral(" like '%") + k;
     for (int column = firstTextColumn; column < columnCount; ++column) {
         s += QStringLiteral("%' or ") + names[column] + QStringLiteral(" like '%") + k;
     }
     s += QStringLiteral("%'");
+    return s;
+}
+
+} // namespace
+
+QString search(const QString& keyword) {
+    return QStringLiteral("select * from ") + tableName() + keywordCondition(keyword);
+}
+
+QString selectNumbers() {
+    return QStringLiteral("select ") + columnNames()[0] + QStringLiteral(" from ") + tableName();
+}
+
+QString searchNumbers(const QString& keyword) {
+    return selectNumbers() + keywordCondition(keyword);
+}
+
+QString selectByNumbers(std::span<const qint32> numbers) {
+    if (numbers.empty()) {
+        return QString();
+    }
+    QString s = QStringLiteral("select * from ") + tableName() + QStringLiteral(" where ") + columnNames()[0] +
+                QStringLiteral(" in (");
+    for (std::size_t i = 0; i < numbers.size(); ++i) {
+        if (i > 0) {
+            s += QLatin1Char(',');
+        }
+        s += QString::number(numbers[i]);
+    }
+    s += QLatin1Char(')');
     return s;
 }
 

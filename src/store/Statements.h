@@ -3,9 +3,12 @@
 #include <QString>
 #include <QStringList>
 
-// The five statements the program sends, built by joining fixed fragments and field texts. Single quotes
+#include <span>
+
+// The statements the program sends, built by joining fixed fragments and field texts. Single quotes
 // inside values and keywords are doubled, so every value stays inside its literal and no input can change
-// what a statement does; % and _ in a keyword stay wildcards of the LIKE pattern.
+// what a statement does; % and _ in a keyword stay wildcards of the LIKE pattern. Each runs unchanged on an
+// SQLite file and on the server schema, whose view 信访数据 has the same name and columns.
 namespace statements {
 
 // "select * from 信访数据"
@@ -13,6 +16,15 @@ QString selectAll();
 
 // Every row in which any of the 22 columns contains the keyword (编号 through its decimal text).
 QString search(const QString& keyword);
+
+// The record list reads only 编号 of the rows it lists, in the order the database gives them, and the
+// cells of the few rows it shows by their numbers.
+// "select 编号 from 信访数据"
+QString selectNumbers();
+// 编号 of the rows that search(keyword) finds, by the same conditions.
+QString searchNumbers(const QString& keyword);
+// Every column of the rows with these numbers, in the database's order; the empty text for no numbers.
+QString selectByNumbers(std::span<const qint32> numbers);
 
 // values: the 21 texts of columns 1 to 21 in table order. 编号 is assigned by the database.
 QString insert(const QStringList& values);

@@ -166,6 +166,24 @@ private slots:
         RecordStore store;
         QVERIFY(db->open(store));
         QCOMPARE(numbers(readAll(store, statements::search(keyword))), expected);
+        QCOMPARE(numbers(readAll(store, statements::searchNumbers(keyword))), expected);
+    }
+
+    // The list reads the cells of the rows it shows by their numbers: those rows whole, and no other.
+    void rowsByTheirNumbers_data() { engineRows(); }
+    void rowsByTheirNumbers() {
+        FRESH_DATABASE(db);
+        for (qint64 n : {1, 2, 5, 10}) {
+            db->insert(withFirst(QStringLiteral("记录") + QString::number(n)), n);
+        }
+        RecordStore store;
+        QVERIFY(db->open(store));
+        const std::vector<qint32> asked = {10, 7, 1, -3, 10};
+        const QList<QStringList> rows = readAll(store, statements::selectByNumbers(asked));
+        QCOMPARE(numbers(rows), (QStringList{"1", "10"}));
+        QCOMPARE(rows.value(1).value(1), QStringLiteral("记录10"));
+        QCOMPARE(rows.value(1).mid(1), readAll(store, statements::selectAll()).value(3).mid(1));
+        QVERIFY(statements::selectByNumbers({}).isEmpty());
     }
 
     void changesAddressExactlyTheNumberGiven_data() { engineRows(); }
@@ -232,8 +250,10 @@ private slots:
         QCOMPARE(store.execute(statements::update(withFirst(QStringLiteral("改过 记录3")), QStringLiteral("3"))), 1);
         QCOMPARE(store.execute(statements::insert(withFirst(QStringLiteral("记录5")))), 1);
         QCOMPARE(numbers(readAll(store, statements::selectAll())), (QStringList{"1", "2", "3", "4", "5"}));
+        QCOMPARE(numbers(readAll(store, statements::selectNumbers())), (QStringList{"1", "2", "3", "4", "5"}));
         QCOMPARE(numbers(readAll(store, statements::search(QStringLiteral("记录")))),
                  (QStringList{"1", "2", "3", "4", "5"}));
+        QCOMPARE(numbers(readAll(store, statements::searchNumbers(QStringLiteral("改过")))), (QStringList{"1", "3"}));
         QCOMPARE(numbers(readAll(store, statements::search(QStringLiteral("改过")))), (QStringList{"1", "3"}));
     }
 

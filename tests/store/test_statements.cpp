@@ -29,6 +29,14 @@ private slots:
                                        "or 信访事由 like '%k%' or 是否初访 like '%k%' or 诉求内容 like '%k%' or "
                                        "处理情况 like '%k%' or 归办单位 like '%k%' or 领导批示 like '%k%' or 备注 like "
                                        "'%k%'");
+        QTest::newRow("numbers") << statements::selectNumbers() << QStringLiteral("select 编号 from 信访数据");
+        QTest::newRow("numbers searched")
+            << statements::searchNumbers(QStringLiteral("O'N"))
+            << QStringLiteral("select 编号 from 信访数据") +
+                   statements::search(QStringLiteral("O'N")).mid(QStringLiteral("select * from 信访数据").size());
+        const std::vector<qint32> numbers = {7, -2, 2147483647};
+        QTest::newRow("rows by number") << statements::selectByNumbers(numbers)
+                                        << QStringLiteral("select * from 信访数据 where 编号 in (7,-2,2147483647)");
         QTest::newRow("insert")
             << statements::insert(values())
             << QStringLiteral("insert into 信访数据 ([日期],[来信来访],[接访地点],[接访人],[来访人数],[来访人姓名]"

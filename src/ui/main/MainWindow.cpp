@@ -64,6 +64,7 @@ MainWindow::MainWindow(QWidget* parent)
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       m_clock([] { return QDateTime::currentDateTime(); }) {
     buildLayout();
+    m_list->model()->setStore(&m_store);
 
     // The key is read here, as the database is opened, so an edited set.ini counts from the next login on.
     if (openConfiguredDatabase(m_store,
@@ -77,7 +78,10 @@ MainWindow::MainWindow(QWidget* parent)
     m_bannerText->setText(readSetting(QStringLiteral("mc"), QStringLiteral("mingcheng")));
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+    // The list outlives the connection by a moment: it is destroyed with the window's children.
+    m_list->model()->setStore(nullptr);
+}
 
 void MainWindow::buildLayout() {
     setObjectName(QStringLiteral("MainWindow"));
@@ -206,28 +210,16 @@ void MainWindow::tick() {
 }
 
 void MainWindow::appendCurrentRecord(RecordStore::Handle handle) {
-    // Column by column in table order, which the store reads fastest.
-    const QStringList& names = columnNames();
-    std::array<QString, columnCount> cells;
-    for (int column = 0; column < columnCount; ++column) {
-        cells[static_cast<std::size_t>(column)] = m_store.readText(handle, names[column]);
-    }
-    // 编号 is plain digits, read here without the general number reader's work; anything else goes to it.
-    const QString& number = cells[0];
-    bool digits = !number.isEmpty() && number.size() <= 9;
-    qint32 rowValue = 0;
-    for (qsizetype i = 0; digits && i < number.size(); ++i) {
-        digits = number[i] >= u'0' && number[i] <= u'9';
-        rowValue = rowValue * 10 + (number[i].unicode() - u'0');
-    }
-    m_list->model()->addRow(digits ? rowValue : readWholeNumber(number), cells);
+    // Only 编号: the list reads the other cells of the rows that come into view, by their numbers.
+    const QString number = m_store.readText(handle, columnNames()[0]);
+    m_list->model()->addListedRow(RecordListModel::numberOf(number), number);
 }
 
 void MainWindow::listAllRecords() {
     RecordListModel* model = m_list->model();
     model->beginBatch();
     model->clearRows();
-    const RecordStore::Handle handle = m_store.query(statements::selectAll());
+    const RecordStore::Handle handle = m_store.query(statements::selectNumbers());
     m_store.toFirst(handle);
     while (!m_store.isPastEnd(handle)) {
         appendCurrentRecord(handle);

@@ -44,7 +44,8 @@ public:
     void setClockForTesting(std::function<QDateTime()> clock);
     void tick();
 
-    // Appends the recordset's current row to the list: 编号 as text and as row value, then columns 1 to 21.
+    // Appends the recordset's current row to the list by its 编号 (text and row value); the list reads the
+    // row's other cells when they are wanted.
     void appendCurrentRecord(RecordStore::Handle handle);
 
     // The commands of the side panel and the search row.

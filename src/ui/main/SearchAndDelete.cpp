@@ -89,7 +89,7 @@ void MainWindow::searchByKeyword() {
         return;
     }
 
-    const RecordStore::Handle handle = m_store.query(statements::search(keyword));
+    const RecordStore::Handle handle = m_store.query(statements::searchNumbers(keyword));
     m_list->clearRows();
     // A window that was never shown (tests, benchmarks) has nothing to close; for one on screen, being
     // hidden means the clerk closed it and the result is no longer wanted.
