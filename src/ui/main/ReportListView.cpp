@@ -100,6 +100,36 @@ void ReportListView::scrollTo(const QModelIndex& index, ScrollHint hint) {
     sideways->setValue(x);
 }
 
+void ReportListView::doItemsLayout() {
+    QTableView::doItemsLayout();
+    alignTopRow();
+}
+
+void ReportListView::scrollContentsBy(int dx, int dy) {
+    QTableView::scrollContentsBy(dx, dy);
+    alignTopRow();
+}
+
+void ReportListView::updateGeometries() {
+    QTableView::updateGeometries();
+    alignTopRow();
+}
+
+void ReportListView::alignTopRow() {
+    // Scrolled to its end, the table view lines the last row up with the bottom edge and cuts the top row.
+    // The scroll range ends where the last rows fit below a whole top row, so they are all in view this way.
+    const QScrollBar* rows = verticalScrollBar();
+    if (verticalScrollMode() != ScrollPerItem || rows->maximum() <= 0 || rows->value() != rows->maximum()) {
+        return;
+    }
+    QHeaderView* header = verticalHeader();
+    const int top = header->sectionPosition(header->logicalIndex(rows->value()));
+    if (header->offset() != top) {
+        header->setOffset(top);
+        viewport()->update();
+    }
+}
+
 void ReportListView::keyboardSearch(const QString& search) {
     // The search runs down the column of the current cell: keep that the first one.
     const QModelIndex current = currentIndex();

@@ -8,6 +8,7 @@
 // - Home and End (with or without Ctrl) go to the first and the last row, Page Up and Page Down by a page
 //   of rows, and moving between rows never scrolls sideways;
 // - Left and Right scroll sideways instead of moving between cells;
+// - the top row in view is always whole, also when the list is scrolled to its end;
 // - typed letters look for a row whose first cell starts with them;
 // - the column titles are drawn in the list's own font.
 class ReportListView : public QTableView {
@@ -22,9 +23,15 @@ public:
 
     void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
     void keyboardSearch(const QString& search) override;
+    void doItemsLayout() override;
 
 protected:
     QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
     void keyPressEvent(QKeyEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void updateGeometries() override;
+
+private:
+    void alignTopRow();
 };

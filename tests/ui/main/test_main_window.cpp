@@ -293,6 +293,10 @@ private slots:
             QTest::keyClick(list, step.key, step.modifiers);
             QCOMPARE(list->currentRow(), step.row);
             QCOMPARE(sideways->value(), 0);
+            // Rows are whole at the top of the view; at the end the last one is whole too.
+            QCOMPARE(list->rowViewportPosition(list->rowAt(0)), 0);
+            const QRect current = list->visualRect(list->model()->index(step.row, 0));
+            QVERIFY(current.top() >= 0 && current.bottom() < list->viewport()->height());
         }
         // A page is the rows in view, give or take the one cut at the bottom.
         const int page = list->viewport()->height() / list->rowHeight(0);
