@@ -84,7 +84,8 @@ export QT_QPA_PLATFORM=xcb
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$tmp/display" >"$tmp/xvfb.log" 2>&1 &
 pids+=($!)
 poll 20 test -s "$tmp/display" || fail "Xvfb did not start"
-export DISPLAY=:$(head -n 1 "$tmp/display")
+DISPLAY=:$(head -n 1 "$tmp/display")
+export DISPLAY
 
 # A bus without service activation: nothing is started behind our back, and a client that asks for a
 # daemon before it is up simply fails.
