@@ -10,6 +10,7 @@ XINFANG_PACKAGES=(
     odbc-postgresql libpq-dev postgresql
     fonts-noto-cjk fontconfig
     xvfb xauth imagemagick
+    xdotool dbus-daemon procps ibus ibus-libpinyin fcitx5 fcitx5-chinese-addons fcitx5-frontend-qt6
     clang libclang-rt-14-dev
 )
 

@@ -4,6 +4,9 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
+#include <QGuiApplication>
+#include <QInputMethod>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QTextEdit>
@@ -66,6 +69,10 @@ bool usesEnter(QWidget* w) {
 } // namespace
 
 bool KeyboardRules::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::InputMethod) {
+        dropCancelledComposition(*static_cast<QInputMethodEvent*>(event));
+        return false;
+    }
     if (event->type() == QEvent::ShortcutOverride) {
         // An open drop-down list closes itself on Esc or Enter; the key press that follows must not reach
         // the window as well.
@@ -134,6 +141,27 @@ bool KeyboardRules::handleKey(Rules& rules, QWidget* focus, int key, Qt::Keyboar
         return true;
     }
     return false;
+}
+
+// A composition that the input method hides without committing it must stay dropped. Qt's ibus plugin
+// (Qt 6.4 as Debian 12 ships it; the later Qt 6 sources we read are the same) clears the field's preedit
+// when the engine hides it (libpinyin does on Esc, and on Tab, which turns its candidates' page) but keeps
+// its own copy, and commits that copy into the field when the focus next moves: the clerk saw an empty
+// field and the record stores 章. When a composition ends without anything committed, resetting the input
+// method drops that copy. This costs nothing where the plugin behaves or another framework (fcitx5) is
+// used: the engine's composition is gone already, commits (Space, Enter's letters) do not end this way,
+// and without an input method no preedit is ever shown. Remove it once the oldest Qt we build with keeps
+// no copy.
+void KeyboardRules::dropCancelledComposition(const QInputMethodEvent& event) {
+    if (!event.preeditString().isEmpty()) {
+        m_composing = true;
+        return;
+    }
+    const bool cancelled = m_composing && event.commitString().isEmpty() && event.replacementLength() == 0;
+    m_composing = false;
+    if (cancelled) {
+        QGuiApplication::inputMethod()->reset();
+    }
 }
 
 void KeyboardRules::moveFocus(Rules& rules, QWidget* focus, bool forward) {

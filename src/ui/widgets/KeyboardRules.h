@@ -5,6 +5,7 @@
 #include <QPointer>
 
 class QAbstractButton;
+class QInputMethodEvent;
 class QWidget;
 
 // The keys every window of the program shares, as one application-wide event filter:
@@ -13,6 +14,9 @@ class QWidget;
 //   in the window's list; without one it does nothing. Multi-line boxes keep Enter for their line breaks.
 // - Tab and Shift+Tab walk the window's fixed order of controls, skipping hidden and disabled ones and
 //   wrapping around.
+// While an input method composes text (the underlined preedit), it takes the keys first: Esc, Enter and Tab
+// only reach these rules once no composition is open. The filter also drops a composition that the input
+// method cancelled (see dropCancelledComposition).
 class KeyboardRules : public QObject {
     Q_OBJECT
 
@@ -36,7 +40,9 @@ private:
     Rules* rulesFor(QWidget* widget);
     bool handleKey(Rules& rules, QWidget* focus, int key, Qt::KeyboardModifiers modifiers);
     void moveFocus(Rules& rules, QWidget* focus, bool forward);
+    void dropCancelledComposition(const QInputMethodEvent& event);
 
     QList<Rules> m_windows;
     int m_swallowNextKey = 0; // a key that a closing drop-down list already used
+    bool m_composing = false; // an input method shows preedit text in some field
 };
