@@ -7,7 +7,7 @@ XINFANG_PACKAGES=(
     cmake g++ make pkg-config
     qt6-base-dev qt6-translations-l10n
     unixodbc unixodbc-dev libsqliteodbc sqlite3 libsqlite3-dev
-    odbc-postgresql libpq-dev postgresql
+    odbc-postgresql libpq-dev postgresql openssl
     fonts-noto-cjk fontconfig
     xvfb xauth imagemagick
     clang libclang-rt-14-dev
