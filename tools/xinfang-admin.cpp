@@ -80,7 +80,7 @@ bool report(const provisioning::FileResult& result) {
 }
 
 int init(const QString& dir) {
-    if (!QDir().mkpath(dir)) {
+    if (!provisioning::createDirectory(dir)) {
         complain(QStringLiteral("cannot create the directory %1").arg(QDir::toNativeSeparators(dir)));
         return exitFailure;
     }
