@@ -256,15 +256,17 @@ bool grantDeskRole(Connection& server, const QString& role, QString& error) {
     QString database;
     QString schema;
     QString functions;
-    // Where 信访数据 is: the first schema of the search path, in which the schema was made.
+    // Where 信访数据 is (the first schema of the search path when init-server made it), and whether the
+    // LIKE functions are there beside it: a table made by other means may have none.
+    const QString where = QStringLiteral(" FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
+                                         "WHERE c.oid = '%1'::regclass")
+                              .arg(tableName());
     if (!server.queryText(QStringLiteral("SELECT current_database()"), database, error) ||
-        !server.queryText(QStringLiteral("SELECT n.nspname FROM pg_class c JOIN pg_namespace n ON n.oid = "
-                                         "c.relnamespace WHERE c.oid = '%1'::regclass")
-                              .arg(tableName()),
-                          schema, error) ||
-        !server.queryText(
-            QStringLiteral("SELECT to_regprocedure('%1.%2') IS NOT NULL").arg(schema, serverschema::likeFunctions()[0]),
-            functions, error)) {
+        !server.queryText(QStringLiteral("SELECT n.nspname") + where, schema, error) ||
+        !server.queryText(QStringLiteral("SELECT to_regprocedure(quote_ident(n.nspname) || '.%1') IS NOT NULL")
+                                  .arg(serverschema::likeFunctions()[0]) +
+                              where,
+                          functions, error)) {
         return false;
     }
     const bool withFunctions = functions == QLatin1String("1") || functions.startsWith(QLatin1Char('t'));
