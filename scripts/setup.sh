@@ -7,7 +7,7 @@ XINFANG_PACKAGES=(
     cmake g++ make pkg-config clang-format
     qt6-base-dev qt6-translations-l10n
     unixodbc unixodbc-dev libsqliteodbc sqlite3 libsqlite3-dev
-    odbc-postgresql libpq-dev postgresql
+    odbc-postgresql libpq-dev postgresql openssl
     fonts-noto-cjk fontconfig
     xvfb xauth imagemagick
     xdotool dbus-daemon procps ibus ibus-libpinyin fcitx5 fcitx5-chinese-addons fcitx5-frontend-qt6

@@ -4,6 +4,7 @@
 #include "OfficeSettings.h"
 #include "store/PetitionRecord.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringEncoder>
@@ -17,6 +18,13 @@
 
 namespace provisioning {
 namespace {
+
+// Owner and group only. The creator's umask still applies, so a stricter one makes the files stricter;
+// a laxer one (even 000) never lets other accounts read petitioners' names and ID-card numbers.
+constexpr QFileDevice::Permissions officePermissions =
+    QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::WriteGroup;
+constexpr QFileDevice::Permissions officeDirectoryPermissions =
+    officePermissions | QFileDevice::ExeOwner | QFileDevice::ExeGroup;
 
 // The table's name and columns as the program names them (来仿人民族 and 来仿人职业 with 仿).
 std::string table() {
@@ -93,13 +101,14 @@ std::string insertStatement() {
 }
 
 // Opening with NewOnly is what guarantees that an existing file is never replaced, even one that
-// appears between the exists() check and the open.
+// appears between the exists() check and the open. The file is born with the office's permissions rather
+// than given them afterwards, so that not even for a moment can another account open it.
 bool createNewFile(QFile& file, FileResult& result) {
     if (file.exists()) {
         result.state = FileState::LeftAlone;
         return false;
     }
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly, officePermissions)) {
         if (file.exists()) {
             result.state = FileState::LeftAlone;
         } else {
@@ -127,6 +136,15 @@ QString settingsText() {
 }
 
 } // namespace
+
+bool createDirectory(const QString& dir) {
+    const QFileInfo info(dir);
+    if (info.isDir()) {
+        return true; // an office's folder keeps the permissions it was given
+    }
+    // Only the folder itself is the office's; the folders above it get the usual permissions.
+    return QDir().mkpath(info.absolutePath()) && QDir().mkdir(info.absoluteFilePath(), officeDirectoryPermissions);
+}
 
 FileResult createDatabase(const QString& dir) {
     FileResult result{FileState::Created, dir + QLatin1Char('/') + QLatin1String(databaseFileName), {}};

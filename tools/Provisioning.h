@@ -21,6 +21,13 @@ struct FileResult {
     QString error; // why it failed; empty otherwise
 };
 
+// The files below are readable and writable by their owner and group only (less if the umask says so),
+// since they hold petitioners' personal data or say where it is kept.
+
+// The directory dir, made readable, writable and searchable by its owner and group only when it does not
+// exist yet (the folders above it as usual); an existing directory is left as it is.
+bool createDirectory(const QString& dir);
+
 // An SQLite database holding the empty table 信访数据. The program reaches it through the SQLite ODBC
 // driver whatever the file is called.
 FileResult createDatabase(const QString& dir);

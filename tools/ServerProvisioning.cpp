@@ -111,7 +111,7 @@ public:
     bool queryText(const QString& sql, QString& value, QString& error) {
         Statement statement(m_connection);
         QByteArray text = sql.toUtf8();
-        std::array<char, 256> buffer{};
+        std::array<char, 2048> buffer{};
         SQLLEN indicator = 0;
         if (!succeeded(SQLExecDirect(statement.get(), reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS)) ||
             !succeeded(SQLFetch(statement.get())) ||
@@ -174,6 +174,120 @@ bool tableExists(Connection& server, bool& exists, QString& error) {
     return true;
 }
 
+QString quotedLiteral(const QString& text) {
+    QString doubled = text;
+    doubled.replace(QLatin1Char('\''), QLatin1String("''"));
+    return QLatin1Char('\'') + doubled + QLatin1Char('\'');
+}
+
+QString createRoleAdvice(const QString& role) {
+    return QStringLiteral("make it on the server (sudo -u postgres createuser --pwprompt %1) and run init-server "
+                          "again")
+        .arg(role);
+}
+
+QString otherRoleAdvice() {
+    return QStringLiteral("give the desks a plain role of their own (sudo -u postgres createuser --pwprompt "
+                          "xinfang_desk) and name that one");
+}
+
+// A desk's role must not be able to do more than the grants give it: no powers of its own, and no share
+// in the rights of the role that creates and owns the schema (a member could alter or drop it).
+bool checkDeskRole(Connection& server, const QString& role, QString& error) {
+    const QString r = quotedLiteral(role);
+    QString verdict;
+    if (!server.queryText(
+            QStringLiteral("SELECT CASE WHEN r.oid IS NULL THEN 'missing' "
+                           "WHEN r.rolsuper OR r.rolcreatedb OR r.rolcreaterole OR r.rolreplication OR r.rolbypassrls "
+                           "THEN 'powers' "
+                           "WHEN pg_has_role(r.oid, current_user, 'MEMBER') OR pg_has_role(r.oid, d.datdba, 'MEMBER') "
+                           "THEN 'owner' ELSE 'plain' END "
+                           "FROM pg_database d LEFT JOIN pg_roles r ON r.rolname = %1 "
+                           "WHERE d.datname = current_database()")
+                .arg(r),
+            verdict, error)) {
+        return false;
+    }
+    if (verdict == QLatin1String("missing")) {
+        error = QStringLiteral("the role %1 does not exist; ").arg(role) + createRoleAdvice(role);
+    } else if (verdict == QLatin1String("powers")) {
+        error = QStringLiteral("the role %1 is a superuser or may create databases or roles; ").arg(role) +
+                otherRoleAdvice();
+    } else if (verdict == QLatin1String("owner")) {
+        error = QStringLiteral("the role %1 is the role that runs init-server or owns the database, or a member of "
+                               "it, and so could alter or drop the table; ")
+                    .arg(role) +
+                otherRoleAdvice();
+    }
+    return verdict == QLatin1String("plain");
+}
+
+// Everything the role could still do beyond a desk's work after the grants, in words; empty when nothing.
+// PUBLIC's rights count too, and a right the tool could not take away (one on an object it does not own)
+// shows up here.
+bool excessRights(Connection& server, const QString& role, QString& excess, QString& error) {
+    const QString r = quotedLiteral(role);
+    const QString userSchemas = QStringLiteral("left(n.nspname, 3) <> 'pg_' AND n.nspname <> 'information_schema'");
+    const QString owns = QStringLiteral("pg_has_role(%1, %2, 'MEMBER')").arg(r);
+    return server.queryText(
+        QStringLiteral(
+            "SELECT concat_ws('; ', "
+            "CASE WHEN has_database_privilege(%1, current_database(), 'CREATE') THEN 'create schemas' END, "
+            "CASE WHEN has_database_privilege(%1, current_database(), 'TEMPORARY') THEN 'create temporary tables' "
+            "END, "
+            "(SELECT 'create objects in the schema ' || string_agg(n.nspname, ', ') FROM pg_namespace n "
+            "WHERE %2 AND has_schema_privilege(%1, n.oid, 'CREATE')), "
+            "(SELECT 'use the tables ' || string_agg(c.oid::regclass::text, ', ') FROM pg_class c "
+            "JOIN pg_namespace n ON n.oid = c.relnamespace WHERE %2 AND c.relkind IN ('r', 'v', 'm', 'f', 'p') "
+            "AND c.oid <> '%3'::regclass "
+            "AND has_table_privilege(%1, c.oid, 'SELECT, INSERT, UPDATE, DELETE, TRUNCATE, REFERENCES, TRIGGER')), "
+            "(SELECT 'alter or drop ' || string_agg(c.oid::regclass::text, ', ') FROM pg_class c "
+            "JOIN pg_namespace n ON n.oid = c.relnamespace WHERE %2 AND %4), "
+            "(SELECT 'alter or drop the schema ' || string_agg(n.nspname, ', ') FROM pg_namespace n "
+            "WHERE %2 AND %5), "
+            "(SELECT 'alter or drop the function ' || string_agg(p.oid::regprocedure::text, ', ') FROM pg_proc p "
+            "JOIN pg_namespace n ON n.oid = p.pronamespace WHERE %2 AND %6))")
+            .arg(r, userSchemas, tableName(), owns.arg(QStringLiteral("c.relowner")),
+                 owns.arg(QStringLiteral("n.nspowner")), owns.arg(QStringLiteral("p.proowner"))),
+        excess, error);
+}
+
+bool grantDeskRole(Connection& server, const QString& role, QString& error) {
+    QString database;
+    QString schema;
+    QString functions;
+    // Where 信访数据 is (the first schema of the search path when init-server made it), and whether the
+    // LIKE functions are there beside it: a table made by other means may have none.
+    const QString where = QStringLiteral(" FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
+                                         "WHERE c.oid = '%1'::regclass")
+                              .arg(tableName());
+    if (!server.queryText(QStringLiteral("SELECT current_database()"), database, error) ||
+        !server.queryText(QStringLiteral("SELECT n.nspname") + where, schema, error) ||
+        !server.queryText(QStringLiteral("SELECT to_regprocedure(quote_ident(n.nspname) || '.%1') IS NOT NULL")
+                                  .arg(serverschema::likeFunctions()[0]) +
+                              where,
+                          functions, error)) {
+        return false;
+    }
+    const bool withFunctions = functions == QLatin1String("1") || functions.startsWith(QLatin1Char('t'));
+    for (const QString& statement : serverschema::deskRoleStatements(role, database, schema, withFunctions)) {
+        if (!server.execute(statement, error)) {
+            return false;
+        }
+    }
+    QString excess;
+    if (!excessRights(server, role, excess, error)) {
+        return false;
+    }
+    if (!excess.isEmpty()) {
+        error = QStringLiteral("the role %1 could still %2. Take that away (as the owner of what it names, or a "
+                               "superuser) or choose another role; nothing was changed")
+                    .arg(role, excess);
+        return false;
+    }
+    return true;
+}
+
 QString insertStatement() {
     QString columns;
     QString markers;
@@ -191,25 +305,39 @@ QString insertStatement() {
 
 } // namespace
 
-ServerResult createServerSchema(const QString& connectionString) {
+ServerResult createServerSchema(const QString& connectionString, const QString& deskRole) {
     ServerResult result{FileState::Failed, {}};
+    if (!deskRole.isEmpty() && !serverschema::isPlainRoleName(deskRole)) {
+        result.error = QStringLiteral("the desk role's name \"%1\" is not plain: take ASCII letters, digits and "
+                                      "underscores, at most 63")
+                           .arg(deskRole);
+        return result;
+    }
     Connection server;
     bool exists = false;
     if (!server.open(connectionString, result.error) || !checkEncodings(server, result.error) ||
         !tableExists(server, exists, result.error)) {
         return result;
     }
-    if (exists) {
+    if (!deskRole.isEmpty() && !checkDeskRole(server, deskRole, result.error)) {
+        return result;
+    }
+    if (exists && deskRole.isEmpty()) {
         result.state = FileState::LeftAlone;
         return result;
     }
-    for (const QString& statement : serverschema::statements()) {
-        if (!server.execute(statement, result.error)) {
-            return result; // the connection rolls back as it closes
+    if (!exists) {
+        for (const QString& statement : serverschema::statements()) {
+            if (!server.execute(statement, result.error)) {
+                return result; // the connection rolls back as it closes
+            }
         }
     }
+    if (!deskRole.isEmpty() && !grantDeskRole(server, deskRole, result.error)) {
+        return result;
+    }
     if (server.commit(result.error)) {
-        result.state = FileState::Created;
+        result.state = exists ? FileState::LeftAlone : FileState::Created;
     }
     return result;
 }

@@ -17,7 +17,12 @@ struct ServerResult {
 
 // Makes the table 信访数据 and what the program's statements need on the database the connection string
 // reaches. A database that has 信访数据 already is left alone.
-ServerResult createServerSchema(const QString& connectionString);
+//
+// With a desk role (an existing role, see serverschema::isPlainRoleName), that role is also given the
+// use of 信访数据 and nothing more, on a new database or on one that has the table already; then the
+// role's rights are read back, and anything it could still create, alter, drop or read beyond 信访数据
+// fails the whole command, which then changes nothing.
+ServerResult createServerSchema(const QString& connectionString, const QString& deskRole = {});
 
 // Adds count made-up registrations to the server's 信访数据, all or none.
 DemoResult addDemoRecordsToServer(const QString& connectionString, std::int64_t count);

@@ -21,6 +21,10 @@ QString createTable(const QString& name) {
     return sql + QLatin1Char(')');
 }
 
+QStringList likeFunctions() {
+    return {QStringLiteral("xinfang_like(varchar, varchar)"), QStringLiteral("xinfang_like(integer, text)")};
+}
+
 QStringList statements() {
     QStringList out;
     out << createTable(storageTableName());
@@ -39,15 +43,64 @@ QStringList statements() {
     // in one would fail the whole search). lower() under the C collation folds ASCII letters alone,
     // whatever the database's locale. pg_catalog's LIKE for text is found before any of ours, but it has
     // none for varchar, so for the varchar columns ours is the exact match.
-    out << QStringLiteral("CREATE FUNCTION xinfang_like(varchar, varchar) RETURNS boolean LANGUAGE sql IMMUTABLE "
-                          "STRICT PARALLEL SAFE AS $$SELECT lower($1 COLLATE \"C\") LIKE lower($2 COLLATE \"C\") "
-                          "ESCAPE ''$$");
+    out << QStringLiteral("CREATE FUNCTION ") + likeFunctions()[0] +
+               QStringLiteral(" RETURNS boolean LANGUAGE sql IMMUTABLE "
+                              "STRICT PARALLEL SAFE AS $$SELECT lower($1 COLLATE \"C\") LIKE lower($2 COLLATE \"C\") "
+                              "ESCAPE ''$$");
     out << QStringLiteral("CREATE OPERATOR ~~ (LEFTARG = varchar, RIGHTARG = varchar, FUNCTION = xinfang_like)");
     // SQLite matches the integer 编号 through its decimal text (keyword 1 finds 10 and 21); PostgreSQL has no
     // LIKE for an integer at all.
-    out << QStringLiteral("CREATE FUNCTION xinfang_like(integer, text) RETURNS boolean LANGUAGE sql IMMUTABLE "
-                          "STRICT PARALLEL SAFE AS $$SELECT $1::text LIKE $2 ESCAPE ''$$");
+    out << QStringLiteral("CREATE FUNCTION ") + likeFunctions()[1] +
+               QStringLiteral(" RETURNS boolean LANGUAGE sql IMMUTABLE "
+                              "STRICT PARALLEL SAFE AS $$SELECT $1::text LIKE $2 ESCAPE ''$$");
     out << QStringLiteral("CREATE OPERATOR ~~ (LEFTARG = integer, RIGHTARG = text, FUNCTION = xinfang_like)");
+    return out;
+}
+
+namespace {
+
+QString quotedIdentifier(const QString& name) {
+    QString doubled = name;
+    doubled.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + doubled + QLatin1Char('"');
+}
+
+} // namespace
+
+bool isPlainRoleName(const QString& name) {
+    if (name.isEmpty() || name.size() > 63) { // PostgreSQL cuts longer names short
+        return false;
+    }
+    for (const QChar c : name) {
+        const bool plain = (c >= QLatin1Char('a') && c <= QLatin1Char('z')) ||
+                           (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) ||
+                           (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char('_');
+        if (!plain) {
+            return false;
+        }
+    }
+    return true;
+}
+
+QStringList deskRoleStatements(const QString& role, const QString& database, const QString& schema,
+                               bool withLikeFunctions) {
+    // Quoted as createuser makes it: the name exactly as typed, capitals and all.
+    const QString r = quotedIdentifier(role);
+    const QString db = quotedIdentifier(database);
+    const QString s = quotedIdentifier(schema);
+    QStringList out;
+    out << QStringLiteral("REVOKE CONNECT, TEMPORARY ON DATABASE ") + db + QStringLiteral(" FROM PUBLIC");
+    out << QStringLiteral("GRANT CONNECT ON DATABASE ") + db + QStringLiteral(" TO ") + r;
+    out << QStringLiteral("REVOKE CREATE ON SCHEMA ") + s + QStringLiteral(" FROM PUBLIC");
+    out << QStringLiteral("GRANT USAGE ON SCHEMA ") + s + QStringLiteral(" TO ") + r;
+    out << QStringLiteral("GRANT SELECT, INSERT, UPDATE, DELETE ON ") + s + QLatin1Char('.') + tableName() +
+               QStringLiteral(" TO ") + r;
+    if (withLikeFunctions) {
+        for (const QString& function : likeFunctions()) {
+            out << QStringLiteral("GRANT EXECUTE ON FUNCTION ") + s + QLatin1Char('.') + function +
+                       QStringLiteral(" TO ") + r;
+        }
+    }
     return out;
 }
 

@@ -25,10 +25,11 @@ constexpr auto usageText = "Usage:\n"
                            "  xinfang-admin demo DIR N   add N made-up registrations to DIR/xinfang.mdb\n"
                            "  xinfang-admin check DIR    run SQLite's full integrity check on DIR/xinfang.mdb and\n"
                            "                             say whether it is sound, and if not, what to do\n"
-                           "  xinfang-admin init-server CONNECTION\n"
+                           "  xinfang-admin init-server CONNECTION [--desk-role ROLE]\n"
                            "                             create the table 信访数据 on the PostgreSQL database that\n"
                            "                             the ODBC connection string reaches; an existing one is\n"
-                           "                             left alone\n"
+                           "                             left alone. With --desk-role, the existing role ROLE\n"
+                           "                             (the desks' own) may use 信访数据 and nothing else\n"
                            "  xinfang-admin demo-server CONNECTION N\n"
                            "                             add N made-up registrations to that database\n";
 
@@ -83,7 +84,7 @@ bool report(const provisioning::FileResult& result) {
 }
 
 int init(const QString& dir) {
-    if (!QDir().mkpath(dir)) {
+    if (!provisioning::createDirectory(dir)) {
         complain(QStringLiteral("cannot create the directory %1").arg(QDir::toNativeSeparators(dir)));
         return exitFailure;
     }
@@ -142,20 +143,30 @@ int check(const QString& dir) {
     return exitFailure;
 }
 
-int initServer(const QString& connectionString) {
-    const provisioning::ServerResult result = provisioning::createServerSchema(connectionString);
+int initServer(const QString& connectionString, const QString& deskRole) {
+    const provisioning::ServerResult result = provisioning::createServerSchema(connectionString, deskRole);
     switch (result.state) {
     case provisioning::FileState::Created:
         say(QStringLiteral("Created the table 信访数据 on the server"));
-        return 0;
+        break;
     case provisioning::FileState::LeftAlone:
         say(QStringLiteral("The server has the table 信访数据 already; left unchanged"));
-        return 0;
-    case provisioning::FileState::Failed:
         break;
+    case provisioning::FileState::Failed:
+        complain(result.error);
+        return exitFailure;
     }
-    complain(result.error);
-    return exitFailure;
+    if (deskRole.isEmpty()) {
+        // The connecting role owns the table and could drop it; a desk should not be able to.
+        say(QStringLiteral("Desks should not log in as this role: make them one of their own (sudo -u postgres "
+                           "createuser --pwprompt xinfang_desk) and run init-server again with --desk-role "
+                           "xinfang_desk"));
+    } else {
+        say(QStringLiteral("The role %1 may select, insert, update and delete registrations through 信访数据, "
+                           "and nothing more")
+                .arg(deskRole));
+    }
+    return 0;
 }
 
 int demoServer(const QString& connectionString, std::int64_t count) {
@@ -205,10 +216,20 @@ int main(int argc, char* argv[]) {
         return check(args[1]);
     }
     if (command == QLatin1String("init-server")) {
-        if (args.size() != 2 || args[1].isEmpty()) {
+        QStringList rest = args.mid(1);
+        QString deskRole;
+        const qsizetype option = rest.indexOf(QLatin1String("--desk-role"));
+        if (option >= 0) {
+            if (option + 1 >= rest.size() || rest[option + 1].isEmpty()) {
+                return usage(QStringLiteral("--desk-role takes the name of a role"));
+            }
+            deskRole = rest[option + 1];
+            rest.remove(option, 2);
+        }
+        if (rest.size() != 1 || rest[0].isEmpty()) {
             return usage(QStringLiteral("init-server takes one ODBC connection string"));
         }
-        return initServer(args[1]);
+        return initServer(rest[0], deskRole);
     }
     if (command == QLatin1String("demo-server")) {
         if (args.size() != 3 || args[1].isEmpty()) {

@@ -85,6 +85,117 @@ private slots:
         QCOMPARE(listedNumbers(store, statements::selectAll()).size(), 251);
     }
 
+    // An office that has its table already gets the desks' role without losing a registration; the role
+    // may use the view and not the table behind it.
+    void deskRoleOnAnExistingOffice_data() {
+        QTest::addColumn<bool>("plainTable");
+        QTest::newRow("made by init-server") << false;
+        QTest::newRow("a plain table 信访数据, no LIKE functions") << true;
+    }
+    void deskRoleOnAnExistingOffice() {
+        QFETCH(bool, plainTable);
+        ServerRole desk;
+        ServerDatabase db;
+        if (plainTable) {
+            db.recreate(ServerDatabase::defaultCreateTable());
+        }
+        db.insert({QStringLiteral("已有")});
+        const AdminToolRun run = runAdmin(
+            {QStringLiteral("init-server"), QStringLiteral("--desk-role"), desk.name(), db.connectionString()});
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY2(run.out.contains(QStringLiteral("left unchanged")) && run.out.contains(desk.name()),
+                 qPrintable(run.out + run.err));
+        QCOMPARE(db.count(), 1);
+
+        // The desk (on the socket, where the test server asks for no password) does its work on the rows.
+        RecordStore store;
+        QVERIFY2(store.openConnectionString(
+                     ServerDatabase::withKeys(db.connectionString(), {{QStringLiteral("Username"), desk.name()}})),
+                 qPrintable(store.lastDiagnostic().message));
+        QStringList values(columnCount - 1, QStringLiteral("x"));
+        QCOMPARE(store.execute(statements::insert(values)), 1);
+        QCOMPARE(store.execute(statements::update(values, QStringLiteral("1"))), 1);
+        QCOMPARE(store.execute(statements::remove(QStringLiteral("2"))), 1);
+        QCOMPARE(listedNumbers(store, statements::selectAll()), QStringList{"1"});
+        QCOMPARE(db.row(1).value(0), QStringLiteral("x"));
+        if (!plainTable) {
+            QCOMPARE(listedNumbers(store, statements::search(QStringLiteral("X"))), QStringList{"1"});
+            QCOMPARE(store.query(QStringLiteral("select * from 信访登记")), 0);
+        }
+        QCOMPARE(store.execute(QStringLiteral("create temporary table t (a int)")), 0);
+    }
+
+    // A role that could do more than a desk's work is refused, and the database is left as it was.
+    void deskRoleRefusals_data() {
+        QTest::addColumn<QString>("role"); // "fresh", "owner", "missing" or a name taken as it is
+        QTest::addColumn<QString>("attributes");
+        QTest::addColumn<QString>("setUp"); // statements run first, "; " between: %1 the desks' role, %2 the owner
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no such role") << "missing"
+                                      << ""
+                                      << ""
+                                      << "createuser --pwprompt xinfang_no_such_role";
+        QTest::newRow("not a plain name") << "desk;drop"
+                                          << ""
+                                          << ""
+                                          << "not plain";
+        QTest::newRow("a superuser") << "fresh"
+                                     << "SUPERUSER"
+                                     << ""
+                                     << "superuser";
+        QTest::newRow("may create databases") << "fresh"
+                                              << "CREATEDB"
+                                              << ""
+                                              << "create databases";
+        QTest::newRow("may create roles") << "fresh"
+                                          << "CREATEROLE"
+                                          << ""
+                                          << "create databases or roles";
+        QTest::newRow("the owner itself") << "owner"
+                                          << ""
+                                          << ""
+                                          << "owns the database";
+        QTest::newRow("a member of the owner") << "fresh"
+                                               << ""
+                                               << "GRANT %2 TO %1"
+                                               << "owns the database";
+        QTest::newRow("a table everyone may read") << "fresh"
+                                                   << ""
+                                                   << "CREATE TABLE 职员 (a int); GRANT SELECT ON 职员 TO PUBLIC"
+                                                   << "use the tables \"职员\"";
+        QTest::newRow("owner of a table") << "fresh"
+                                          << ""
+                                          << "CREATE TABLE 自有 (a int); ALTER TABLE 自有 OWNER TO %1"
+                                          << "alter or drop \"自有\"";
+    }
+    void deskRoleRefusals() {
+        QFETCH(QString, role);
+        QFETCH(QString, attributes);
+        QFETCH(QString, setUp);
+        QFETCH(QString, message);
+        ServerRole owner;
+        ServerRole desk(attributes);
+        ServerDatabase db(ServerDatabase::Contents::Nothing);
+        db.exec(QStringLiteral("ALTER DATABASE %1 OWNER TO %2").arg(db.name(), owner.name()));
+        setUp.replace(QLatin1String("%1"), desk.name()).replace(QLatin1String("%2"), owner.name());
+        for (const QString& statement : setUp.split(QStringLiteral("; "), Qt::SkipEmptyParts)) {
+            db.exec(statement);
+        }
+        const QString named = role == QLatin1String("fresh")     ? desk.name()
+                              : role == QLatin1String("owner")   ? owner.name()
+                              : role == QLatin1String("missing") ? QStringLiteral("xinfang_no_such_role")
+                                                                 : role;
+        const QString asOwner =
+            ServerDatabase::withKeys(db.connectionString(), {{QStringLiteral("Username"), owner.name()}});
+        const AdminToolRun run =
+            runAdmin({QStringLiteral("init-server"), asOwner, QStringLiteral("--desk-role"), named});
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.err.contains(message), qPrintable(run.err));
+        QCOMPARE(db.value(QStringLiteral("SELECT to_regclass('%1') IS NULL").arg(tableName())), QStringLiteral("t"));
+        QCOMPARE(db.value(QStringLiteral("SELECT datacl IS NULL FROM pg_database WHERE datname = current_database()")),
+                 QStringLiteral("t"));
+    }
+
     void refusals_data() {
         QTest::addColumn<QString>("command");
         QTest::addColumn<QString>("encoding");

@@ -9,6 +9,7 @@
 
 #include <libpq-fe.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -107,6 +108,16 @@ QString quotedIdentifier(const QString& name) {
     return QLatin1Char('"') + name + QLatin1Char('"');
 }
 
+// A name that no other test process on the server uses.
+QString uniqueName(const QString& prefix) {
+    static QAtomicInteger<int> made = 0;
+    return QStringLiteral("%1_%2_%3_%4")
+        .arg(prefix)
+        .arg(QCoreApplication::applicationPid())
+        .arg(made.fetchAndAddRelaxed(1))
+        .arg(QRandomGenerator::global()->generate() % 1000000);
+}
+
 } // namespace
 
 bool ServerDatabase::available() {
@@ -141,11 +152,7 @@ ServerDatabase::ServerDatabase(Contents contents, const QString& encoding)
     if (!available()) {
         fail(QStringLiteral("XINFANG_TEST_PG is not set"), nullptr);
     }
-    static QAtomicInteger<int> made = 0;
-    m_name = QStringLiteral("xinfang_test_%1_%2_%3")
-                 .arg(QCoreApplication::applicationPid())
-                 .arg(made.fetchAndAddRelaxed(1))
-                 .arg(QRandomGenerator::global()->generate() % 1000000);
+    m_name = uniqueName(QStringLiteral("xinfang_test"));
     PGconn* maintenance = connect(maintenanceDatabase());
     // The encoding is named rather than left to the server's default, which need not be UTF-8. A UTF-8
     // database gets a locale whose lower() folds more than ASCII letters, as an office's would: the
@@ -193,6 +200,37 @@ QString ServerDatabase::connectionString() const {
 
 void ServerDatabase::exec(const QString& sql) const {
     runAndClear(m_connection, sql);
+}
+
+QString ServerDatabase::value(const QString& sql) const {
+    PGresult* result = run(m_connection, sql);
+    QString out;
+    if (PQntuples(result) > 0 && PQnfields(result) > 0) {
+        out = PQgetisnull(result, 0, 0) != 0 ? QStringLiteral("<NULL>") : QString::fromUtf8(PQgetvalue(result, 0, 0));
+    }
+    PQclear(result);
+    return out;
+}
+
+QString ServerDatabase::withKeys(const QString& connectionString, const QList<QPair<QString, QString>>& keys) {
+    QList<QPair<QString, QString>> pairs = parseConnectionString(connectionString);
+    for (const auto& [key, value] : keys) {
+        const auto found = std::find_if(pairs.begin(), pairs.end(), [&key](const QPair<QString, QString>& pair) {
+            return pair.first.compare(key, Qt::CaseInsensitive) == 0;
+        });
+        if (found == pairs.end()) {
+            pairs.append({key, value});
+        } else {
+            found->second = value;
+        }
+    }
+    QString out;
+    for (const auto& [key, value] : pairs) {
+        if (!value.isEmpty()) {
+            out += key + QLatin1Char('=') + value + QLatin1Char(';');
+        }
+    }
+    return out;
 }
 
 qint64 ServerDatabase::insert(const QStringList& values, qint64 number) const {
@@ -259,4 +297,19 @@ void ServerDatabase::recreate(const QString& createTableSql) {
     exec(QStringLiteral("DROP TABLE ") + m_storageTable);
     exec(createTableSql);
     m_storageTable = tableName();
+}
+
+ServerRole::ServerRole(const QString& attributes)
+    : m_name(uniqueName(QStringLiteral("xinfang_role"))),
+      m_password(QString::number(QRandomGenerator::global()->generate64(), 36)) {
+    PGconn* maintenance = connect(maintenanceDatabase());
+    runAndClear(maintenance,
+                QStringLiteral("CREATE ROLE %1 LOGIN PASSWORD '%2' %3").arg(m_name, m_password, attributes));
+    PQfinish(maintenance);
+}
+
+ServerRole::~ServerRole() {
+    PGconn* maintenance = connect(maintenanceDatabase());
+    runAndClear(maintenance, QStringLiteral("DROP ROLE %1").arg(m_name));
+    PQfinish(maintenance);
 }

@@ -40,6 +40,8 @@ public:
 
     // Runs SQL on the database; fails the test process on error.
     void exec(const QString& sql) const;
+    // The first column of the first row of a query as text; empty when there is no row, "<NULL>" for NULL.
+    QString value(const QString& sql) const;
     // Inserts one row; values are the texts of columns 1 to 21 (missing ones empty); number 0 lets the
     // database choose. Returns its 编号.
     qint64 insert(const QStringList& values, qint64 number = 0) const;
@@ -54,9 +56,30 @@ public:
 
     // The key=value pairs of an ODBC connection string, in order; braces around a value are kept.
     static QList<QPair<QString, QString>> parseConnectionString(const QString& connectionString);
+    // The connection string with the given keys set (matched without regard to case): a key it has keeps
+    // its place and takes the new value, an empty value removes it, any other key is added at the end.
+    static QString withKeys(const QString& connectionString, const QList<QPair<QString, QString>>& keys);
 
 private:
     QString m_name;
     QString m_storageTable; // the table behind 信访数据, whose identity insert() keeps ahead
     pg_conn* m_connection = nullptr;
+};
+
+// A login role with a password on the test server, made afresh with the given attributes (CREATEDB, say)
+// and dropped again. Declare it before the ServerDatabase it is used on: the database, and with it every
+// right the role holds there, must be gone before the role can be dropped.
+class ServerRole {
+public:
+    explicit ServerRole(const QString& attributes = {});
+    ~ServerRole();
+    ServerRole(const ServerRole&) = delete;
+    ServerRole& operator=(const ServerRole&) = delete;
+
+    QString name() const { return m_name; }
+    QString password() const { return m_password; }
+
+private:
+    QString m_name;
+    QString m_password;
 };

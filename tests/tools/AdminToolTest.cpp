@@ -13,6 +13,8 @@
 
 #include <memory>
 
+#include <sys/stat.h>
+
 namespace {
 
 const QString table = QStringLiteral("信访数据");
@@ -68,6 +70,12 @@ QList<QStringList> allRows(const QString& dir) {
     return select(db.get(), QStringLiteral("select * from %1 order by 编号").arg(table));
 }
 
+// The permission bits of a path, as the kernel has them.
+int modeOf(const QString& path) {
+    struct stat info {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? static_cast<int>(info.st_mode & 07777) : -1;
+}
+
 QByteArray readBytes(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
@@ -106,6 +114,8 @@ private slots:
     void initCreatesTableAndSettings();
     void initLeavesExistingFilesAlone_data();
     void initLeavesExistingFilesAlone();
+    void initKeepsFilesToTheOffice_data();
+    void initKeepsFilesToTheOffice();
     void demoIsDeterministic();
     void demoRowsLookLikeRegistrations();
     void numbersAreNeverReused();
@@ -191,6 +201,34 @@ void AdminToolTest::initLeavesExistingFilesAlone() {
     if (!existing.contains(QStringLiteral("set.ini"))) {
         QCOMPARE(receiverNames(dir).filter(QRegularExpression(QStringLiteral("^\\p{Han}+$"))).size(), 5);
     }
+}
+
+void AdminToolTest::initKeepsFilesToTheOffice_data() {
+    QTest::addColumn<int>("umask");
+    QTest::addColumn<int>("fileMode");
+    QTest::addColumn<int>("directoryMode");
+    // A umask that lets everything through still leaves other accounts out; a stricter one is kept.
+    QTest::newRow("umask 000") << 0000 << 0660 << 0770;
+    QTest::newRow("umask 022") << 0022 << 0640 << 0750;
+    QTest::newRow("umask 077") << 0077 << 0600 << 0700;
+}
+
+void AdminToolTest::initKeepsFilesToTheOffice() {
+    QFETCH(int, umask);
+    QFETCH(int, fileMode);
+    QFETCH(int, directoryMode);
+    const QString dir = m_temp.filePath(QStringLiteral("desk ") + QLatin1String(QTest::currentDataTag()));
+    // The tool inherits the umask, as it would from an administrator's shell.
+    const mode_t previous = ::umask(static_cast<mode_t>(umask));
+    const AdminToolRun run = runAdmin({QStringLiteral("init"), dir + QStringLiteral("/desk")});
+    ::umask(previous);
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(modeOf(dir + QStringLiteral("/desk/xinfang.mdb")), fileMode);
+    QCOMPARE(modeOf(dir + QStringLiteral("/desk/set.ini")), fileMode);
+    QCOMPARE(modeOf(dir + QStringLiteral("/desk")), directoryMode);
+    // Writing into the database (a journal comes and goes) leaves its permissions as they were.
+    QCOMPARE(runAdmin({QStringLiteral("demo"), dir + QStringLiteral("/desk"), QStringLiteral("3")}).exitCode, 0);
+    QCOMPARE(modeOf(dir + QStringLiteral("/desk/xinfang.mdb")), fileMode);
 }
 
 void AdminToolTest::demoIsDeterministic() {
