@@ -2,6 +2,7 @@
 
 #include "DemoRecords.h"
 #include "OfficeSettings.h"
+#include "core/RunDirectory.h"
 #include "store/PetitionRecord.h"
 
 #include <QDir>
@@ -147,7 +148,9 @@ bool createDirectory(const QString& dir) {
 }
 
 FileResult createDatabase(const QString& dir) {
-    FileResult result{FileState::Created, dir + QLatin1Char('/') + QLatin1String(databaseFileName), {}};
+    // A folder copied from Windows may hold XINFANG.MDB: that is the office's database, which the program
+    // opens, and a new xinfang.mdb beside it would hide it.
+    FileResult result{FileState::Created, fileIgnoringCase(dir, QLatin1String(databaseFileName)), {}};
     QFile file(result.path);
     if (!createNewFile(file, result)) {
         return result;
@@ -170,7 +173,7 @@ FileResult createDatabase(const QString& dir) {
 }
 
 FileResult createSettings(const QString& dir) {
-    FileResult result{FileState::Created, dir + QLatin1Char('/') + QLatin1String(settingsFileName), {}};
+    FileResult result{FileState::Created, fileIgnoringCase(dir, QLatin1String(settingsFileName)), {}};
     // Built from the name: QStringConverter::encodingForName does not know GBK, the ICU converter does.
     QStringEncoder toGbk("GBK");
     const QByteArray bytes = toGbk.isValid() ? QByteArray(toGbk.encode(settingsText())) : QByteArray();
@@ -194,7 +197,7 @@ FileResult createSettings(const QString& dir) {
 
 DemoResult addDemoRecords(const QString& dir, std::int64_t count) {
     DemoResult result{false, 0, 0, {}};
-    const QString path = dir + QLatin1Char('/') + QLatin1String(databaseFileName);
+    const QString path = fileIgnoringCase(dir, QLatin1String(databaseFileName));
     // sqlite3_open_v2 without SQLITE_OPEN_CREATE refuses a missing file too, but this says what to do.
     if (!QFileInfo(path).isFile()) {
         result.error = QStringLiteral("%1 does not exist; create it with: xinfang-admin init %2").arg(path, dir);

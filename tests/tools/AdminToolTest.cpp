@@ -172,6 +172,9 @@ void AdminToolTest::initLeavesExistingFilesAlone_data() {
     QTest::newRow("database exists") << QStringList{QStringLiteral("xinfang.mdb")};
     QTest::newRow("set.ini exists") << QStringList{QStringLiteral("set.ini")};
     QTest::newRow("both exist") << QStringList{QStringLiteral("xinfang.mdb"), QStringLiteral("set.ini")};
+    // The program opens these in a folder copied from Windows; files of the exact names would hide them.
+    QTest::newRow("both exist, named on Windows")
+        << QStringList{QStringLiteral("XINFANG.MDB"), QStringLiteral("Set.ini")};
 }
 
 void AdminToolTest::initLeavesExistingFilesAlone() {
@@ -192,13 +195,18 @@ void AdminToolTest::initLeavesExistingFilesAlone() {
         QCOMPARE(readBytes(dir + QLatin1Char('/') + name), ownContent);
         QVERIFY2(run.out.contains(name), qPrintable(run.out));
     }
-    if (!existing.contains(QStringLiteral("xinfang.mdb"))) {
+    for (const QString& name : {QStringLiteral("xinfang.mdb"), QStringLiteral("set.ini")}) {
+        if (existing.contains(name, Qt::CaseInsensitive) && !existing.contains(name)) {
+            QVERIFY2(!QFile::exists(dir + QLatin1Char('/') + name), qPrintable(name));
+        }
+    }
+    if (!existing.contains(QStringLiteral("xinfang.mdb"), Qt::CaseInsensitive)) {
         QCOMPARE(allRows(dir).size(), 0);
         Database db = openDatabase(dir);
         QCOMPARE(select(db.get(), QStringLiteral("select count(*) from pragma_table_info('%1')").arg(table)),
                  QList<QStringList>{{QStringLiteral("22")}});
     }
-    if (!existing.contains(QStringLiteral("set.ini"))) {
+    if (!existing.contains(QStringLiteral("set.ini"), Qt::CaseInsensitive)) {
         QCOMPARE(receiverNames(dir).filter(QRegularExpression(QStringLiteral("^\\p{Han}+$"))).size(), 5);
     }
 }

@@ -100,9 +100,9 @@ QLabel* makeLabel(const QString& caption, QWidget* parent) {
 }
 
 // A single-line box draws a line break as a blank but keeps it in its text, so a pasted break would be
-// stored hidden, and a search for what the clerk sees would miss the record. Whatever the clerk puts in
-// (typed, pasted, dropped) keeps what the box shows: each line break becomes one blank. A value written
-// by the program (a stored record) is left as it is.
+// stored hidden, and a search for what the clerk sees would miss the record. Once the clerk changes the
+// box (typing, pasting, dropping), it holds what it shows: each line break becomes one blank. A value
+// written by the program (a stored record) keeps its breaks until then.
 void showLineBreaksAsBlanks(QLineEdit* edit) {
     QObject::connect(edit, &QLineEdit::textEdited, edit, [edit](const QString& text) {
         static const QRegularExpression lineBreak(QStringLiteral("\\r\\n|[\\r\\n\\x{2028}\\x{2029}]"));
