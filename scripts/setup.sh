@@ -3,20 +3,30 @@
 # Sourced by run.sh and test.sh; quick when everything is already there.
 set -euo pipefail
 
+# What building and running the program need (run.sh). One package or a few related ones a line.
 XINFANG_PACKAGES=(
     cmake g++ make pkg-config
     qt6-base-dev qt6-translations-l10n
     unixodbc unixodbc-dev libsqliteodbc sqlite3 libsqlite3-dev
-    odbc-postgresql libpq-dev postgresql
     fonts-noto-cjk fontconfig
-    xvfb xauth imagemagick
-    clang libclang-rt-14-dev
+    xvfb xauth
 )
 
+# What the tests add (test.sh): a PostgreSQL server and its driver for the shared-server tests, clang and
+# its libFuzzer runtime, dpkg-dev and desktop-file-utils for the package and launcher tests, and
+# ImageMagick for looking at screenshots of the windows.
+XINFANG_TEST_PACKAGES=(
+    odbc-postgresql libpq-dev postgresql
+    clang libclang-rt-14-dev
+    dpkg-dev file desktop-file-utils
+    imagemagick
+)
+
+# xinfang_install_packages PACKAGE... installs those of them that are missing.
 xinfang_install_packages() {
     local missing=()
     local p
-    for p in "${XINFANG_PACKAGES[@]}"; do
+    for p in "$@"; do
         if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
             missing+=("$p")
         fi

@@ -1,6 +1,7 @@
 // Provisioning tool: the program never creates its database or its settings file, so an office (or a
 // developer) makes them with this tool, and fills a database with made-up registrations to try it out.
 
+#include "DeskCommands.h"
 #include "Provisioning.h"
 #include "ServerProvisioning.h"
 
@@ -41,6 +42,7 @@ void complain(const QString& text) {
 int usage(const QString& problem) {
     complain(problem);
     std::fputs(usageText, stderr);
+    std::fputs(deskcommands::usageText, stderr);
     return exitUsage;
 }
 
@@ -179,8 +181,15 @@ int main(int argc, char* argv[]) {
         }
         return demoServer(args[1], count);
     }
+    if (command == QLatin1String("backup")) {
+        return deskcommands::backup(args.mid(1));
+    }
+    if (command == QLatin1String("desktop")) {
+        return deskcommands::desktop(args.mid(1));
+    }
     if (command == QLatin1String("-h") || command == QLatin1String("--help") || command == QLatin1String("help")) {
         std::fputs(usageText, stdout);
+        std::fputs(deskcommands::usageText, stdout);
         return 0;
     }
     return usage(QStringLiteral("unknown command \"%1\"").arg(command));
