@@ -13,12 +13,12 @@ XINFANG_PACKAGES=(
 )
 
 # What the tests add (test.sh): a PostgreSQL server and its driver for the shared-server tests, clang and
-# its libFuzzer runtime, dpkg-dev and desktop-file-utils for the package and launcher tests, and
-# ImageMagick for looking at screenshots of the windows.
+# its libFuzzer runtime, dpkg-dev, desktop-file-utils and xdotool for the package, launcher and install
+# tests, and ImageMagick for looking at screenshots of the windows.
 XINFANG_TEST_PACKAGES=(
     odbc-postgresql libpq-dev postgresql
     clang libclang-rt-14-dev
-    dpkg-dev file desktop-file-utils
+    dpkg-dev file desktop-file-utils xdotool
     imagemagick
 )
 
