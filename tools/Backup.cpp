@@ -159,7 +159,15 @@ BackupResult backupDatabase(const QString& dir, const QString& destination) {
                           .filePath(QStringLiteral("xinfang-%1.mdb")
                                         .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"))));
     }
-    if (!createPrivateFile(result.path, result.error)) {
+    if (QFileInfo::exists(result.path)) {
+        result.error = QStringLiteral("%1 exists already; a backup never replaces a file")
+                           .arg(QDir::toNativeSeparators(result.path));
+        return result;
+    }
+    // Written under another name and given its own only once checked: a backup cut short (the machine
+    // switched off, Ctrl+C) never leaves a file that looks like a finished one.
+    const QString partial = result.path + QStringLiteral(".partial");
+    if (!createPrivateFile(partial, result.error)) {
         return result;
     }
 
@@ -168,13 +176,18 @@ BackupResult backupDatabase(const QString& dir, const QString& destination) {
         // Read-write, so that a registration a killed desk left half done is rolled back first, as the
         // next desk to open the file would; SQLite falls back to reading only when it may not write.
         Database from = open(source, SQLITE_OPEN_READWRITE, result.error);
-        Database to = from ? open(result.path, SQLITE_OPEN_READWRITE, result.error) : nullptr;
+        Database to = from ? open(partial, SQLITE_OPEN_READWRITE, result.error) : nullptr;
         ok = to && copy(from.get(), to.get(), result.error);
     }
-    ok = ok && check(result.path, result.rows, result.error);
+    ok = ok && check(partial, result.rows, result.error);
+    // QFile::rename never replaces a file that appeared meanwhile.
+    if (ok && !QFile::rename(partial, result.path)) {
+        result.error = QStringLiteral("cannot name the copy %1").arg(QDir::toNativeSeparators(result.path));
+        ok = false;
+    }
     if (!ok) {
-        QFile::remove(result.path); // ours: created above, so nothing else is lost
-        QFile::remove(result.path + QStringLiteral("-journal"));
+        QFile::remove(partial); // ours: created above, so nothing else is lost
+        QFile::remove(partial + QStringLiteral("-journal"));
     }
     result.ok = ok;
     return result;

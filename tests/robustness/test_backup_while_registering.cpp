@@ -3,6 +3,7 @@
 #include "support/AdminToolRun.h"
 #include "support/TestDatabase.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSet>
 #include <QTemporaryDir>
@@ -60,6 +61,7 @@ void TestBackupWhileRegistering::copyHoldsEveryAcknowledgedRow() {
 
     // Owner and group only: the copy holds people's names and identity numbers.
     QCOMPARE(QFile::permissions(copy) & (QFile::ReadOther | QFile::WriteOther | QFile::ExeOther), QFile::Permissions());
+    QCOMPARE(QDir(out.path()).entryList(QDir::Files), QStringList{QStringLiteral("备份 1.mdb")});
     QCOMPARE(deskrecords::integrityCheck(copy), QStringLiteral("ok"));
     bool ok = false;
     const QList<deskrecords::StoredRow> rows = deskrecords::readRows(copy, &ok);
