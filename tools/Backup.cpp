@@ -73,8 +73,10 @@ bool copy(sqlite3* source, sqlite3* target, QString& error) {
         if (rc != SQLITE_OK) {
             break;
         }
+        // Without a restart every step leaves fewer pages to copy; a copy that began again leaves as many
+        // or more (as many when it is restarted after each first step).
         const int now = sqlite3_backup_remaining(backup);
-        if (remaining >= 0 && now > remaining) {
+        if (remaining >= 0 && now >= remaining) {
             ++restarts;
         }
         remaining = now;
