@@ -3,12 +3,12 @@
 set -euo pipefail
 source "$(dirname "$0")/scripts/setup.sh"
 
-xinfang_install_packages
+xinfang_install_packages "${XINFANG_PACKAGES[@]}" "${XINFANG_TEST_PACKAGES[@]}"
 "$XINFANG_ROOT/scripts/check-format.sh"
 "$XINFANG_ROOT/scripts/check-layers.sh"
-xinfang_build "$XINFANG_ROOT/build" -DXINFANG_WERROR=ON
+xinfang_build "$XINFANG_ROOT/build" -DBUILD_TESTING=ON -DXINFANG_WERROR=ON
 # The same suite again with AddressSanitizer and UndefinedBehaviorSanitizer: any report fails its test.
-xinfang_build "$XINFANG_ROOT/build-asan" -DXINFANG_SANITIZE=ON -DXINFANG_WERROR=ON
+xinfang_build "$XINFANG_ROOT/build-asan" -DBUILD_TESTING=ON -DXINFANG_SANITIZE=ON -DXINFANG_WERROR=ON
 
 # Each fuzz target for 30 seconds, from the inputs kept in fuzz/corpus (clang's libFuzzer).
 "$XINFANG_ROOT/fuzz/run.sh" 30

@@ -3,21 +3,33 @@
 # Sourced by run.sh and test.sh; quick when everything is already there.
 set -euo pipefail
 
+# What building and running the program need (run.sh). One package or a few related ones a line.
 XINFANG_PACKAGES=(
-    cmake g++ make pkg-config clang-format
+    cmake g++ make pkg-config
     qt6-base-dev qt6-translations-l10n
     unixodbc unixodbc-dev libsqliteodbc sqlite3 libsqlite3-dev
-    odbc-postgresql libpq-dev postgresql openssl
     fonts-noto-cjk fontconfig
-    xvfb xauth imagemagick
-    xdotool dbus-daemon procps ibus ibus-libpinyin fcitx5 fcitx5-chinese-addons fcitx5-frontend-qt6
-    clang libclang-rt-14-dev
+    xvfb xauth
 )
 
+# What the tests add (test.sh): a PostgreSQL server, its driver and openssl for the shared-server tests
+# (TLS with a certificate of the test's own), clang and its libFuzzer runtime, clang-format for the format
+# check, dpkg-dev, desktop-file-utils and xdotool for the package, launcher and install tests, the two
+# input-method frameworks with their pinyin engines (and the D-Bus session they run on) for the typing
+# tests, and ImageMagick for looking at screenshots of the windows.
+XINFANG_TEST_PACKAGES=(
+    odbc-postgresql libpq-dev postgresql openssl
+    clang libclang-rt-14-dev clang-format
+    dpkg-dev file desktop-file-utils xdotool
+    dbus-daemon procps ibus ibus-libpinyin fcitx5 fcitx5-chinese-addons fcitx5-frontend-qt6
+    imagemagick
+)
+
+# xinfang_install_packages PACKAGE... installs those of them that are missing.
 xinfang_install_packages() {
     local missing=()
     local p
-    for p in "${XINFANG_PACKAGES[@]}"; do
+    for p in "$@"; do
         if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
             missing+=("$p")
         fi

@@ -2,6 +2,7 @@
 // developer) makes them with this tool, and fills a database with made-up registrations to try it out.
 
 #include "DatabaseCheck.h"
+#include "DeskCommands.h"
 #include "Provisioning.h"
 #include "ServerProvisioning.h"
 
@@ -45,6 +46,7 @@ void complain(const QString& text) {
 int usage(const QString& problem) {
     complain(problem);
     std::fputs(usageText, stderr);
+    std::fputs(deskcommands::usageText, stderr);
     return exitUsage;
 }
 
@@ -243,8 +245,15 @@ int main(int argc, char* argv[]) {
         }
         return demoServer(args[1], count);
     }
+    if (command == QLatin1String("backup")) {
+        return deskcommands::backup(args.mid(1));
+    }
+    if (command == QLatin1String("desktop")) {
+        return deskcommands::desktop(args.mid(1));
+    }
     if (command == QLatin1String("-h") || command == QLatin1String("--help") || command == QLatin1String("help")) {
         std::fputs(usageText, stdout);
+        std::fputs(deskcommands::usageText, stdout);
         return 0;
     }
     return usage(QStringLiteral("unknown command \"%1\"").arg(command));
