@@ -87,10 +87,16 @@ private slots:
         QCOMPARE(window.countLabelText(), QStringLiteral("数据库总量：100000条数据"));
         paintList(list);
 
+        // At the end of the list the view leaves a blank band below the last row, so that its top row stays
+        // whole.
+        const auto lastShownRow = [&] {
+            const int row = list->rowAt(list->viewport()->height() - 1);
+            return row >= 0 ? row : list->rowCount() - 1;
+        };
         const auto checkShownRows = [&](int expectedTop) {
             paintList(list);
             const int top = list->rowAt(0);
-            const int bottom = list->rowAt(list->viewport()->height() - 1);
+            const int bottom = lastShownRow();
             QCOMPARE(top, expectedTop);
             QVERIFY(bottom > top + 10);
             for (int row = top; row <= bottom; ++row) {
@@ -101,7 +107,7 @@ private slots:
         list->scrollTo(list->model()->index(54321, 0), QAbstractItemView::PositionAtTop);
         checkShownRows(54321);
         list->scrollToBottom();
-        QCOMPARE(list->rowAt(list->viewport()->height() - 1), rows - 1);
+        QVERIFY(list->viewport()->rect().contains(list->visualRect(list->model()->index(rows - 1, 0))));
         checkShownRows(list->rowAt(0));
         list->verticalScrollBar()->setValue(list->verticalScrollBar()->value() - 3);
         checkShownRows(list->rowAt(0));
