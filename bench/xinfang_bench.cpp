@@ -366,9 +366,11 @@ struct Figures {
     Timing registration;
     Timing removal;
     Memory memory;
+    Memory emptyTable; // the same window on a table without rows: what the window costs by itself
 
     double change() const { return std::max(registration.wall, removal.wall); }
-    double memoryAdded() const { return static_cast<double>(memory.afterList - memory.before); }
+    // What the rows add: the window over this table beside the same window over an empty one.
+    double memoryAdded() const { return static_cast<double>(memory.afterList - emptyTable.afterList); }
 };
 
 // A figure left out by --only has the time 0 and no line.
@@ -441,6 +443,10 @@ Figures measure(int rows, int runs, const QString& only) {
     }
     if (wanted("memory")) {
         f.memory = probeMemory(work.path());
+        QTemporaryDir empty;
+        runTool(QCoreApplication::applicationDirPath() + QStringLiteral("/xinfang-admin"),
+                {QStringLiteral("init"), empty.path()});
+        f.emptyTable = probeMemory(empty.path());
     }
 
     setRunDirectoryForTesting(work.path());
@@ -474,6 +480,18 @@ Figures measure(int rows, int runs, const QString& only) {
             fail(QStringLiteral("the read loop saw %1 rows of %2").arg(read).arg(rows));
         }
         printLine(f, QStringLiteral("RecordStore read loop, 编号 only"), f.readLoop, "");
+        // What the search for "%" reads, without letting events run after each row.
+        const Timing searchLoop = medianTiming(runs, [&] {
+            read = 0;
+            const RecordStore::Handle handle = store.query(statements::searchNumbers(QStringLiteral("%")));
+            store.toFirst(handle);
+            while (!store.isPastEnd(handle)) {
+                ++read;
+                store.toNext(handle);
+            }
+            store.closeRecordset(handle);
+        });
+        printLine(f, QStringLiteral("RecordStore read loop, search \"%\""), searchLoop, "");
     }
     if (wanted("blocks")) {
         // Whether reading many rows per fetch would pay (see numbersThroughDriver).
@@ -512,12 +530,15 @@ Figures measure(int rows, int runs, const QString& only) {
         // before the next, as the event loop would: its time is how long the window stands still.
         QScrollBar* bar = list->verticalScrollBar();
         std::vector<double> stalls;
+        std::vector<double> stallsCpu;
         const auto step = [&](int value) {
             Stopwatch stall;
             bar->setValue(value);
             list->viewport()->repaint();
             QCoreApplication::processEvents();
-            stalls.push_back(stall.elapsed().wall);
+            const Timing t = stall.elapsed();
+            stalls.push_back(t.wall);
+            stallsCpu.push_back(t.cpu);
         };
         constexpr int dragSteps = 2000;
         for (int i = 0; i <= dragSteps; ++i) {
@@ -528,13 +549,44 @@ Figures measure(int rows, int runs, const QString& only) {
             step(bar->value() + bar->pageStep());
         }
         f.scrollSteps = static_cast<int>(stalls.size());
-        f.longestStall = *std::max_element(stalls.begin(), stalls.end());
+        const auto longest = std::max_element(stalls.begin(), stalls.end());
+        f.longestStall = *longest;
         f.medianStall = median(stalls);
+        const double longestCpu = stallsCpu[static_cast<std::size_t>(longest - stalls.begin())];
+        const double mostCpu = *std::max_element(stallsCpu.begin(), stallsCpu.end());
+        if (qEnvironmentVariableIsSet("XINFANG_BENCH_STEPS")) {
+            for (std::size_t i = 0; i < stalls.size(); ++i) {
+                if (stalls[i] > 0.05 || stallsCpu[i] > 0.02) {
+                    std::printf("step %zu: %.1f ms, cpu %.1f ms\n", i, 1000 * stalls[i], 1000 * stallsCpu[i]);
+                }
+            }
+        }
+        // The same screens' cells read without painting them: the part of each step that is the list's.
+        window->listAllRecords();
+        const int screen = list->rowAt(list->viewport()->height() - 1) - list->rowAt(0) + 1;
+        std::vector<double> reads;
+        std::vector<double> readsCpu;
+        for (int i = 0; i <= dragSteps; ++i) {
+            const int top = static_cast<int>(static_cast<qint64>(list->rowCount() - screen) * i / dragSteps);
+            Stopwatch read;
+            for (int row = top; row < top + screen; ++row) {
+                for (int column = 0; column < columnCount; ++column) {
+                    (void)list->cellText(row, column);
+                }
+            }
+            reads.push_back(read.elapsed().wall);
+            readsCpu.push_back(read.elapsed().cpu);
+        }
         std::printf("%8d rows  %-36s %8.1f ms   target < 100 ms\n", rows, "first screen drawn after a listing",
                     1000 * f.firstScreen);
-        std::printf("%8d rows  %-36s %8.1f ms   median %.2f ms of %d steps   target < 100 ms\n", rows,
-                    "scrolling top to bottom, longest stall", 1000 * f.longestStall, 1000 * f.medianStall,
-                    f.scrollSteps);
+        std::printf("%8d rows  %-36s %8.1f ms   (cpu %.1f ms; most cpu of a step %.1f ms) median %.2f ms of %d "
+                    "steps   target < 100 ms\n",
+                    rows, "scrolling top to bottom, longest stall", 1000 * f.longestStall, 1000 * longestCpu,
+                    1000 * mostCpu, 1000 * f.medianStall, f.scrollSteps);
+        std::printf("%8d rows  %-36s %8.1f ms   (most cpu %.1f ms) median %.2f ms of %zu screens of %d rows\n", rows,
+                    "reading a new screen's cells, longest", 1000 * *std::max_element(reads.begin(), reads.end()),
+                    1000 * *std::max_element(readsCpu.begin(), readsCpu.end()), 1000 * median(reads), reads.size(),
+                    screen);
         std::fflush(stdout);
     }
 
@@ -604,9 +656,10 @@ Figures measure(int rows, int runs, const QString& only) {
 
     if (f.memory.afterList > 0) {
         std::printf("%8d rows  %-36s %8.1f MiB %6.2fx file (%.1f MiB)   target <= 0.15x file\n", rows,
-                    "memory added by a full list", mib(f.memory.afterList - f.memory.before),
+                    "memory added by a full list", mib(static_cast<qint64>(f.memoryAdded())),
                     f.memoryAdded() / static_cast<double>(f.fileSize), mib(f.fileSize));
         printMemoryLine(rows, "resident before the window", f.memory.before);
+        printMemoryLine(rows, "resident, the window on an empty table", f.emptyTable.afterList);
         printMemoryLine(rows, "resident after a full list", f.memory.afterList);
         printMemoryLine(rows, "resident after a second full list", f.memory.afterSecond);
         printMemoryLine(rows, "peak resident (VmHWM)", f.memory.peak);
