@@ -1,221 +1,24 @@
 #include "RecordStore.h"
 
+#include "OdbcCall.h"
 #include "OdbcText.h"
 #include "Statements.h"
 
 #include <QFile>
 #include <QFileInfo>
 
-#include <sql.h>
-#include <sqlext.h>
-
-#include <array>
-
-namespace {
-
-bool succeeded(SQLRETURN rc) {
-    return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
-}
-
-// One owner per ODBC handle; freeing never throws.
-class OdbcHandle {
-public:
-    OdbcHandle() = default;
-    OdbcHandle(SQLSMALLINT type, SQLHANDLE handle) : m_type(type), m_handle(handle) {}
-    ~OdbcHandle() { reset(); }
-    OdbcHandle(const OdbcHandle&) = delete;
-    OdbcHandle& operator=(const OdbcHandle&) = delete;
-    OdbcHandle(OdbcHandle&& other) noexcept : m_type(other.m_type), m_handle(other.m_handle) {
-        other.m_handle = SQL_NULL_HANDLE;
-    }
-    OdbcHandle& operator=(OdbcHandle&& other) noexcept {
-        if (this != &other) {
-            reset();
-            m_type = other.m_type;
-            m_handle = other.m_handle;
-            other.m_handle = SQL_NULL_HANDLE;
-        }
-        return *this;
-    }
-
-    SQLHANDLE get() const { return m_handle; }
-    void reset() {
-        if (m_handle != SQL_NULL_HANDLE) {
-            SQLFreeHandle(m_type, m_handle);
-            m_handle = SQL_NULL_HANDLE;
-        }
-    }
-
-private:
-    SQLSMALLINT m_type = SQL_HANDLE_STMT;
-    SQLHANDLE m_handle = SQL_NULL_HANDLE;
-};
-
-// The ODBC environment, allocated once per process and freed at its end.
-SQLHENV environment() {
-    static const OdbcHandle env = [] {
-        SQLHANDLE h = SQL_NULL_HANDLE;
-        if (!succeeded(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &h))) {
-            return OdbcHandle();
-        }
-        SQLSetEnvAttr(h, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
-        return OdbcHandle(SQL_HANDLE_ENV, h);
-    }();
-    return env.get();
-}
-
-OdbcDiagnostic diagnose(const char* function, SQLSMALLINT handleType, SQLHANDLE handle) {
-    OdbcDiagnostic d;
-    d.function = QString::fromLatin1(function);
-    if (handle == SQL_NULL_HANDLE) {
-        return d;
-    }
-    SQLCHAR state[6] = {};
-    SQLINTEGER native = 0;
-    std::array<SQLCHAR, 1024> text{};
-    SQLSMALLINT length = 0;
-    if (succeeded(SQLGetDiagRec(handleType, handle, 1, state, &native, text.data(),
-                                static_cast<SQLSMALLINT>(text.size()), &length))) {
-        d.sqlState = QString::fromLatin1(reinterpret_cast<const char*>(state), 5);
-        d.nativeError = static_cast<int>(native);
-        const auto size = std::min<qsizetype>(length, static_cast<qsizetype>(text.size()) - 1);
-        d.message = odbctext::fromDriver(reinterpret_cast<const char*>(text.data()), size);
-    }
-    return d;
-}
-
-enum class Chunks { Value, Null, Failed };
-
-// The buffer for the pieces of one value. The first piece of a column's value asks for only as much of it
-// as the column's longest value so far took (firstChunk): the SQLite driver pads the unused rest of
-// whatever buffer it is given, so offering all of it would cost time on every cell of a listing, while
-// most columns hold a few characters.
-using ChunkBuffer = std::array<char, 4096>;
-constexpr SQLLEN smallestFirstChunk = 64;
-
-// Reads a column's value whole as character data, in as many chunks as it takes. The reported column size is
-// no limit and the driver may answer SQL_NO_TOTAL, so loop until the driver says the value is complete.
-// A value that comes in one piece is left in buffer, the usual case, so that it can be decoded from there
-// without a copy; a longer one is joined in joined. Either way value shows it.
-Chunks readChunks(SQLHSTMT stmt, SQLUSMALLINT column, ChunkBuffer& buffer, SQLLEN& firstChunk, QByteArray& joined,
-                  QByteArrayView& value) {
-    const SQLLEN terminator = 1;
-    SQLLEN size = firstChunk;
-    bool first = true;
-    value = QByteArrayView();
-    for (;;) {
-        SQLLEN indicator = 0;
-        const SQLRETURN rc = SQLGetData(stmt, column, SQL_C_CHAR, buffer.data(), size, &indicator);
-        if (rc == SQL_NO_DATA) {
-            break;
-        }
-        if (!succeeded(rc)) {
-            return Chunks::Failed;
-        }
-        if (indicator == SQL_NULL_DATA) {
-            return Chunks::Null;
-        }
-        const SQLLEN room = size - terminator;
-        const SQLLEN got = (indicator == SQL_NO_TOTAL || indicator > room) ? room : indicator;
-        if (first && rc == SQL_SUCCESS) {
-            value = QByteArrayView(buffer.data(), got);
-            return Chunks::Value;
-        }
-        if (first) {
-            joined.clear();
-            first = false;
-            size = static_cast<SQLLEN>(buffer.size());
-        }
-        joined.append(buffer.data(), got);
-        if (rc == SQL_SUCCESS) {
-            break;
-        }
-    }
-    if (!first) {
-        value = joined;
-        while (firstChunk < static_cast<SQLLEN>(buffer.size()) && firstChunk - terminator < joined.size()) {
-            firstChunk *= 2;
-        }
-    }
-    return Chunks::Value;
-}
-
-// Well-formed UTF-8 written out as UTF-16; nullptr at the first byte that is not, and for a value that
-// starts with a byte-order mark, which has rules of its own. Such values are left to odbctext::fromDriver,
-// so that they come out exactly as it makes them; for every other value the result is the same as its.
-// The table's Chinese texts decode about twice as fast this way as through QString::fromUtf8.
-char16_t* decodeWellFormedUtf8(char16_t* out, const unsigned char* in, const unsigned char* end) {
-    if (end - in >= 3 && in[0] == 0xEF && in[1] == 0xBB && in[2] == 0xBF) {
-        return nullptr;
-    }
-    const auto tail = [](unsigned char byte) { return (byte & 0xC0u) == 0x80u; };
-    while (in < end) {
-        const unsigned lead = *in;
-        if (lead < 0x80) {
-            *out++ = static_cast<char16_t>(lead);
-            ++in;
-        } else if (lead >= 0xE0 && lead <= 0xEF) { // most Chinese characters
-            if (end - in < 3 || !tail(in[1]) || !tail(in[2]) || (lead == 0xE0 && in[1] < 0xA0) ||
-                (lead == 0xED && in[1] > 0x9F)) {
-                return nullptr; // cut short, overlong, or a surrogate
-            }
-            *out++ = static_cast<char16_t>(((lead & 0x0Fu) << 12) | ((in[1] & 0x3Fu) << 6) | (in[2] & 0x3Fu));
-            in += 3;
-        } else if (lead >= 0xC2 && lead <= 0xDF) {
-            if (end - in < 2 || !tail(in[1])) {
-                return nullptr;
-            }
-            *out++ = static_cast<char16_t>(((lead & 0x1Fu) << 6) | (in[1] & 0x3Fu));
-            in += 2;
-        } else if (lead >= 0xF0 && lead <= 0xF4) { // rare name characters beyond the BMP
-            if (end - in < 4 || !tail(in[1]) || !tail(in[2]) || !tail(in[3]) || (lead == 0xF0 && in[1] < 0x90) ||
-                (lead == 0xF4 && in[1] > 0x8F)) {
-                return nullptr;
-            }
-            const char32_t c =
-                ((lead & 0x07u) << 18) | ((in[1] & 0x3Fu) << 12) | ((in[2] & 0x3Fu) << 6) | (in[3] & 0x3Fu);
-            *out++ = static_cast<char16_t>(0xD800u + ((c - 0x10000u) >> 10));
-            *out++ = static_cast<char16_t>(0xDC00u + ((c - 0x10000u) & 0x3FFu));
-            in += 4;
-        } else {
-            return nullptr;
-        }
-    }
-    return out;
-}
-
-// The driver's text decoded into the string's own buffer: once a listing has copied the row before into
-// its list, nobody else holds that buffer, so reading a cell allocates nothing. A string still shared with
-// a reader gets a buffer of its own, and the reader keeps the old text.
-void decodeInto(QString& text, QByteArrayView bytes) {
-    if (bytes.isEmpty()) {
-        if (text.isDetached()) {
-            text.resize(0);
-        } else {
-            text = QString();
-        }
-        return;
-    }
-    text.resize(bytes.size()); // UTF-8 never needs more UTF-16 units than it has bytes
-    auto* out = reinterpret_cast<char16_t*>(text.data());
-    const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
-    if (const char16_t* end = decodeWellFormedUtf8(out, in, in + bytes.size())) {
-        text.resize(end - out);
-    } else {
-        text = odbctext::fromDriver(bytes.data(), bytes.size());
-    }
-}
-
-} // namespace
+using odbc::succeeded;
 
 struct RecordStore::Recordset {
-    OdbcHandle statement;
+    odbc::Handle statement;
     QStringList names;
     QHash<QString, int> indexByName; // first column of each name
     std::vector<FieldValue> row;     // the current row, read in ascending column order
-    QByteArray text;                 // the statement as sent, kept to run it again for toFirst
+    QString text;                    // the statement as sent, kept to run it again for toFirst
     qint64 position = -1;            // 0 on the first row
     bool pastEnd = true;
+
+    odbc::Caller caller(OdbcDiagnostic& last) const { return odbc::Caller(SQL_HANDLE_STMT, statement.get(), last); }
 
     // The current row's value of the first column of that name; nullptr past the end or for no such column.
     const FieldValue* field(const QString& column) const;
@@ -230,7 +33,7 @@ struct RecordStore::Recordset {
     mutable std::vector<char> firstOfName;
     mutable std::vector<QString> askedAs;
 
-    // Per column: how much to ask for the first piece of its value (see readChunks).
+    // Per column: how much to ask for in the first piece of its value (odbctext::ValueReader).
     std::vector<SQLLEN> firstChunks;
 };
 
@@ -270,18 +73,11 @@ RecordStore::~RecordStore() {
 
 void RecordStore::closeConnection() {
     m_recordsets.clear();
-    if (m_connection != nullptr) {
-        if (m_open) {
-            SQLDisconnect(m_connection);
-        }
-        SQLFreeHandle(SQL_HANDLE_DBC, m_connection);
-        m_connection = nullptr;
-    }
-    m_open = false;
+    m_connection.reset();
 }
 
 bool RecordStore::isOpen() const {
-    return m_open;
+    return m_connection != nullptr;
 }
 
 QString RecordStore::connectionStringFor(const QString& path) {
@@ -310,47 +106,43 @@ QString RecordStore::connectionStringFor(const QString& path) {
 }
 
 bool RecordStore::openDatabase(const QString& path) {
-    return openConnectionString(connectionStringFor(path));
+    return connect(connectionStringFor(path));
 }
 
 bool RecordStore::openConnectionString(const QString& connectionString) {
+    return connect(connectionString);
+}
+
+bool RecordStore::connect(const QString& connectionString) {
     closeConnection();
-    SQLHENV env = environment();
+    SQLHENV env = odbc::environment(m_lastDiagnostic);
     if (env == SQL_NULL_HANDLE) {
-        m_lastDiagnostic = OdbcDiagnostic{QStringLiteral("SQLAllocHandle"), {}, 0, {}};
         return false;
     }
-    SQLHANDLE dbc = SQL_NULL_HANDLE;
-    if (!succeeded(SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc))) {
-        m_lastDiagnostic = diagnose("SQLAllocHandle", SQL_HANDLE_ENV, env);
+    auto connection = std::make_unique<odbc::Connection>();
+    if (!connection->allocate(env, m_lastDiagnostic)) {
         return false;
     }
-    m_connection = dbc;
-    SQLSetConnectAttr(dbc, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(SQLULEN{timeoutSeconds}), 0);
-
-    QByteArray in = odbctext::toDriver(connectionString);
-    std::array<SQLCHAR, 2048> out{};
-    SQLSMALLINT outLength = 0;
-    // There is no window to own a driver dialog here, so the driver must not prompt.
-    const SQLRETURN rc = SQLDriverConnect(dbc, nullptr, reinterpret_cast<SQLCHAR*>(in.data()), SQL_NTS, out.data(),
-                                          static_cast<SQLSMALLINT>(out.size()), &outLength, SQL_DRIVER_NOPROMPT);
-    if (!succeeded(rc)) {
-        m_lastDiagnostic = diagnose("SQLDriverConnect", SQL_HANDLE_DBC, dbc);
-        closeConnection();
+    const odbc::Caller dbc = connection->caller();
+    if (!succeeded(ODBC_CALL(dbc, SQLSetConnectAttr, dbc.handle(), SQL_ATTR_LOGIN_TIMEOUT,
+                             reinterpret_cast<SQLPOINTER>(SQLULEN{timeoutSeconds}), 0)) ||
+        !succeeded(odbctext::driverConnect(dbc, connectionString))) {
         return false;
     }
-    m_open = true;
-    SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0);
-
-    std::array<SQLCHAR, 8> quote{};
-    SQLSMALLINT quoteLength = 0;
-    m_identifierQuote.clear();
-    if (succeeded(SQLGetInfo(dbc, SQL_IDENTIFIER_QUOTE_CHAR, quote.data(), static_cast<SQLSMALLINT>(quote.size()),
-                             &quoteLength))) {
-        m_identifierQuote = odbctext::fromDriver(reinterpret_cast<const char*>(quote.data()),
-                                                 std::min<qsizetype>(quoteLength, quote.size() - 1))
-                                .trimmed();
+    connection->setConnected();
+    // Every statement is committed on its own; a connection that cannot promise that is no use.
+    if (!succeeded(ODBC_CALL(dbc, SQLSetConnectAttr, dbc.handle(), SQL_ATTR_AUTOCOMMIT,
+                             reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0))) {
+        return false;
     }
+    // A driver that cannot name its quote character gets the brackets as they are (textToSend).
+    QString quote;
+    if (succeeded(odbctext::infoText(dbc, SQL_IDENTIFIER_QUOTE_CHAR, quote))) {
+        m_identifierQuote = quote.trimmed();
+    } else {
+        m_identifierQuote.clear();
+    }
+    m_connection = std::move(connection);
     return true;
 }
 
@@ -366,12 +158,13 @@ int RecordStore::openRecordsetCount() const {
 namespace {
 
 // A driver that reports a blank quote character has none; the brackets then go as they are.
-QByteArray textToSend(const QString& statement, const QString& quote) {
-    return odbctext::toDriver(quote.isEmpty() ? statement : statements::replaceBrackets(statement, quote));
+QString textToSend(const QString& statement, const QString& quote) {
+    return quote.isEmpty() ? statement : statements::replaceBrackets(statement, quote);
 }
 
-void setQueryTimeout(SQLHSTMT stmt) {
-    SQLSetStmtAttr(stmt, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(SQLULEN{RecordStore::timeoutSeconds}), 0);
+bool setQueryTimeout(const odbc::Caller& stmt) {
+    return succeeded(ODBC_CALL(stmt, SQLSetStmtAttr, stmt.handle(), SQL_ATTR_QUERY_TIMEOUT,
+                               reinterpret_cast<SQLPOINTER>(SQLULEN{RecordStore::timeoutSeconds}), 0));
 }
 
 // A statement goes to the driver as a C string, which ends at the first NUL: the driver would run the
@@ -389,47 +182,37 @@ bool refusedForNul(const QString& statement, OdbcDiagnostic& diagnostic) {
 } // namespace
 
 RecordStore::Handle RecordStore::query(const QString& statement) {
-    if (statement.isEmpty() || !m_open || openRecordsetCount() >= maxOpenRecordsets ||
+    if (statement.isEmpty() || !isOpen() || openRecordsetCount() >= maxOpenRecordsets ||
         refusedForNul(statement, m_lastDiagnostic)) {
         return 0;
     }
-    SQLHANDLE stmt = SQL_NULL_HANDLE;
-    if (!succeeded(SQLAllocHandle(SQL_HANDLE_STMT, m_connection, &stmt))) {
-        m_lastDiagnostic = diagnose("SQLAllocHandle", SQL_HANDLE_DBC, m_connection);
-        return 0;
-    }
     auto rs = std::make_unique<Recordset>();
-    rs->statement = OdbcHandle(SQL_HANDLE_STMT, stmt);
-    setQueryTimeout(stmt);
-    rs->text = textToSend(statement, m_identifierQuote);
-    if (!succeeded(SQLExecDirect(stmt, reinterpret_cast<SQLCHAR*>(rs->text.data()), SQL_NTS))) {
-        m_lastDiagnostic = diagnose("SQLExecDirect", SQL_HANDLE_STMT, stmt);
+    rs->statement = odbc::Handle::allocate(SQL_HANDLE_STMT, m_connection->caller(), m_lastDiagnostic);
+    if (rs->statement.isNull()) {
         return 0;
     }
+    const odbc::Caller stmt = rs->caller(m_lastDiagnostic);
+    rs->text = textToSend(statement, m_identifierQuote);
     SQLSMALLINT columns = 0;
-    if (!succeeded(SQLNumResultCols(stmt, &columns)) || columns <= 0) {
-        m_lastDiagnostic = diagnose("SQLNumResultCols", SQL_HANDLE_STMT, stmt);
+    if (!setQueryTimeout(stmt) || !succeeded(odbctext::execDirect(stmt, rs->text)) ||
+        !succeeded(ODBC_CALL(stmt, SQLNumResultCols, stmt.handle(), &columns))) {
+        return 0;
+    }
+    if (columns <= 0) {
+        m_lastDiagnostic = OdbcDiagnostic{QStringLiteral("SQLNumResultCols"), QStringLiteral("07005"), 0,
+                                          QStringLiteral("the statement gives no rows")};
         return 0;
     }
     for (SQLUSMALLINT c = 1; c <= static_cast<SQLUSMALLINT>(columns); ++c) {
-        std::array<SQLCHAR, 512> name{};
-        SQLSMALLINT nameLength = 0;
-        SQLSMALLINT type = 0;
-        SQLULEN size = 0;
-        SQLSMALLINT digits = 0;
-        SQLSMALLINT nullable = 0;
-        if (!succeeded(SQLDescribeCol(stmt, c, name.data(), static_cast<SQLSMALLINT>(name.size()), &nameLength, &type,
-                                      &size, &digits, &nullable))) {
-            m_lastDiagnostic = diagnose("SQLDescribeCol", SQL_HANDLE_STMT, stmt);
+        QString columnName;
+        if (!succeeded(odbctext::columnName(stmt, c, columnName))) {
             return 0;
         }
-        const QString columnName = odbctext::fromDriver(reinterpret_cast<const char*>(name.data()),
-                                                        std::min<qsizetype>(nameLength, name.size() - 1));
         rs->indexByName.insert(columnName, rs->indexByName.value(columnName, static_cast<int>(rs->names.size())));
         rs->names << columnName;
     }
     rs->row.resize(static_cast<std::size_t>(columns));
-    rs->firstChunks.assign(rs->row.size(), smallestFirstChunk);
+    rs->firstChunks.assign(rs->row.size(), odbctext::ValueReader::smallestFirstChunk);
 
     const Handle handle = m_nextHandle++;
     if (m_nextHandle <= 0) {
@@ -448,10 +231,9 @@ void RecordStore::toFirst(Handle handle) {
         return; // already on the first row, or an empty result
     }
     // Results are read forwards only: going back to the first row means running the statement again.
-    SQLHSTMT stmt = rs->statement.get();
-    SQLFreeStmt(stmt, SQL_CLOSE);
-    if (!succeeded(SQLExecDirect(stmt, reinterpret_cast<SQLCHAR*>(rs->text.data()), SQL_NTS))) {
-        m_lastDiagnostic = diagnose("SQLExecDirect", SQL_HANDLE_STMT, stmt);
+    const odbc::Caller stmt = rs->caller(m_lastDiagnostic);
+    if (!succeeded(ODBC_CALL(stmt, SQLFreeStmt, stmt.handle(), SQL_CLOSE)) ||
+        !succeeded(odbctext::execDirect(stmt, rs->text))) {
         rs->pastEnd = true;
         return;
     }
@@ -470,33 +252,21 @@ void RecordStore::toNext(Handle handle) {
     if (rs == nullptr || rs->pastEnd) {
         return;
     }
-    SQLHSTMT stmt = rs->statement.get();
-    const SQLRETURN rc = SQLFetch(stmt);
-    if (rc == SQL_NO_DATA) {
-        rs->pastEnd = true;
-        return;
-    }
+    const odbc::Caller stmt = rs->caller(m_lastDiagnostic);
+    const SQLRETURN rc = ODBC_CALL(stmt, SQLFetch, stmt.handle());
     if (!succeeded(rc)) {
-        // A fetch that fails (a locked or vanished file) would fail again on every retry; end the result
-        // so that a read loop always ends.
-        m_lastDiagnostic = diagnose("SQLFetch", SQL_HANDLE_STMT, stmt);
+        // The end, or a fetch that failed (a locked or vanished file), which would fail again on every
+        // retry: either way the result ends, so that a read loop always ends.
         rs->pastEnd = true;
         return;
     }
     ++rs->position;
-    ChunkBuffer buffer;
-    QByteArray joined;
-    QByteArrayView piece;
+    odbctext::ValueReader reader;
     for (std::size_t i = 0; i < rs->row.size(); ++i) {
         FieldValue& value = rs->row[i];
-        const Chunks got =
-            readChunks(stmt, static_cast<SQLUSMALLINT>(i + 1), buffer, rs->firstChunks[i], joined, piece);
-        if (got == Chunks::Failed) {
-            // A value the driver cannot give as text reads as the empty text rather than ending the listing.
-            m_lastDiagnostic = diagnose("SQLGetData", SQL_HANDLE_STMT, stmt);
-        }
-        decodeInto(value.text, got == Chunks::Value ? piece : QByteArrayView());
-        value.isNull = got == Chunks::Null;
+        // A value the driver cannot give as text reads as the empty text rather than ending the listing.
+        const odbctext::Read got = reader.read(stmt, static_cast<SQLUSMALLINT>(i + 1), rs->firstChunks[i], value.text);
+        value.isNull = got == odbctext::Read::Null;
     }
 }
 
@@ -529,41 +299,35 @@ int RecordStore::execute(const QString& statement, qint64* rowsAffected) {
     if (rowsAffected) {
         *rowsAffected = -1;
     }
-    if (statement.isEmpty() || !m_open || refusedForNul(statement, m_lastDiagnostic)) {
+    if (statement.isEmpty() || !isOpen() || refusedForNul(statement, m_lastDiagnostic)) {
         return 0;
     }
-    SQLHANDLE h = SQL_NULL_HANDLE;
-    if (!succeeded(SQLAllocHandle(SQL_HANDLE_STMT, m_connection, &h))) {
-        m_lastDiagnostic = diagnose("SQLAllocHandle", SQL_HANDLE_DBC, m_connection);
+    const odbc::Handle owned = odbc::Handle::allocate(SQL_HANDLE_STMT, m_connection->caller(), m_lastDiagnostic);
+    if (owned.isNull()) {
         return 0;
     }
-    const OdbcHandle stmt(SQL_HANDLE_STMT, h);
-    setQueryTimeout(h);
-    QByteArray text = textToSend(statement, m_identifierQuote);
-    SQLRETURN rc = SQLPrepare(h, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS);
-    if (!succeeded(rc)) {
-        m_lastDiagnostic = diagnose("SQLPrepare", SQL_HANDLE_STMT, h);
+    const odbc::Caller stmt(SQL_HANDLE_STMT, owned.get(), m_lastDiagnostic);
+    if (!setQueryTimeout(stmt) || !succeeded(odbctext::prepare(stmt, textToSend(statement, m_identifierQuote)))) {
         return 0;
     }
-    rc = SQLExecute(h);
+    const SQLRETURN rc = ODBC_CALL(stmt, SQLExecute, stmt.handle());
     if (!succeeded(rc) && rc != SQL_NO_DATA) {
-        m_lastDiagnostic = diagnose("SQLExecute", SQL_HANDLE_STMT, h);
         return 0;
     }
     SQLLEN changed = -1;
-    if (rowsAffected && rc != SQL_NO_DATA && succeeded(SQLRowCount(h, &changed))) {
-        *rowsAffected = changed;
-    } else if (rowsAffected && rc == SQL_NO_DATA) {
+    if (rowsAffected && rc == SQL_NO_DATA) {
         *rowsAffected = 0;
+    } else if (rowsAffected && succeeded(ODBC_CALL(stmt, SQLRowCount, stmt.handle(), &changed))) {
+        *rowsAffected = changed;
     }
-    // Whatever rows or further results the statement yields are read and dropped; an error here does not
-    // undo a statement that already ran.
+    // Whatever rows or further results the statement yields are read and dropped; a failure here does not
+    // undo a statement that already ran (its reason is kept all the same).
     do {
         SQLSMALLINT columns = 0;
-        if (succeeded(SQLNumResultCols(h, &columns)) && columns > 0) {
-            while (succeeded(SQLFetch(h))) {
+        if (succeeded(ODBC_CALL(stmt, SQLNumResultCols, stmt.handle(), &columns)) && columns > 0) {
+            while (succeeded(ODBC_CALL(stmt, SQLFetch, stmt.handle()))) {
             }
         }
-    } while (succeeded(SQLMoreResults(h)));
+    } while (succeeded(ODBC_CALL(stmt, SQLMoreResults, stmt.handle())));
     return 1;
 }
