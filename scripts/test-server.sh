@@ -35,7 +35,7 @@ xinfang_start_test_server() {
     XINFANG_PG_PID=$(head -n 1 "$XINFANG_PG_DIR/data/postmaster.pid")
     echo "PostgreSQL test server: process $XINFANG_PG_PID, socket in $XINFANG_PG_DIR"
     # The driver the README names for desks; ConnSettings keeps the text UTF-8 whatever the locale.
-    export XINFANG_TEST_PG="Driver={PostgreSQL ANSI};Servername=$XINFANG_PG_DIR;Port=5432;Database=postgres;Username=xinfang;ConnSettings={SET client_encoding TO 'UTF8'};"
+    export XINFANG_TEST_PG="Driver={PostgreSQL ANSI};Servername=$XINFANG_PG_DIR;Port=5432;Database=postgres;Username=xinfang;ConnSettings={SET client_encoding TO 'UTF8'};CommLog=0;Debug=0;"
 }
 
 xinfang_stop_test_server() {

@@ -4,6 +4,7 @@
 #include "OdbcText.h"
 #include "Statements.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -80,20 +81,106 @@ bool RecordStore::isOpen() const {
     return m_connection != nullptr;
 }
 
-QString RecordStore::connectionStringFor(const QString& path) {
+namespace {
+
+// An SQLite file's header: its first 100 bytes, the 16-byte signature first.
+constexpr qint64 sqliteHeaderSize = 100;
+
+QByteArray fileHead(const QString& path, qint64 length) {
     QFile file(path);
-    QByteArray head;
-    if (file.open(QIODevice::ReadOnly)) {
-        head = file.read(16);
+    return file.open(QIODevice::ReadOnly) ? file.read(length) : QByteArray();
+}
+
+bool hasSqliteSignature(const QByteArray& head) {
+    static const QByteArray signature("SQLite format 3\0", 16);
+    return head.startsWith(signature);
+}
+
+quint32 bigEndian(const QByteArray& bytes, qsizetype offset, int size) {
+    quint32 value = 0;
+    for (int i = 0; i < size; ++i) {
+        value = (value << 8) | static_cast<unsigned char>(bytes[offset + i]);
     }
-    static const QByteArray sqliteMagic("SQLite format 3\0", 16);
-    if (head == sqliteMagic) {
-        // NoCreat: a vanished file fails instead of being made anew. Timeout: the busy wait in ms; a write
-        // waits about twice as long as it, so 7000 lets a locked file fail every statement within 15 s
-        // (7500 measured 15.04 s here). StepAPI: fetch row by row.
+    return value;
+}
+
+// Whether a file's size agrees with its SQLite header: whole pages of the size the header gives, and as
+// many as it counts where that count is valid (SQLite writes it with the change counter it belongs to).
+bool sizeAgreesWithHeader(const QByteArray& head, qint64 size) {
+    if (head.size() < sqliteHeaderSize) {
+        return false;
+    }
+    qint64 pageSize = bigEndian(head, 16, 2);
+    if (pageSize == 1) {
+        pageSize = 65536;
+    }
+    if (pageSize < 512 || pageSize > 65536 || (pageSize & (pageSize - 1)) != 0) {
+        return false;
+    }
+    if (head[18] == 2) {
+        return true; // write-ahead log: the newest pages may be in the -wal file, the file's size says little
+    }
+    if (size % pageSize != 0) {
+        return false;
+    }
+    const quint32 pages = bigEndian(head, 28, 4);
+    const bool counted = pages != 0 && bigEndian(head, 24, 4) == bigEndian(head, 92, 4);
+    return !counted || pages * pageSize == size;
+}
+
+// The file's path as an SQLite URI. The driver takes the Database value up to the first ";" and knows no
+// braces, so a folder named with ";" would open (and with it create) another file. In a URI, "%XX" stands
+// for any byte: the characters that end the value or the path, or that a reader could take for the
+// connection string's own ("{", "}", "="), go so; everything else, Chinese included, as it is.
+QString sqliteUri(const QString& path) {
+    const QString absolute = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    QString uri = QStringLiteral("file:");
+    if (!absolute.startsWith(QLatin1Char('/'))) {
+        uri += QLatin1Char('/'); // a drive letter: file:/C:/…
+    }
+    static const QString encoded = QStringLiteral("%;?#{}= ");
+    for (const QChar c : absolute) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F || encoded.contains(c)) {
+            uri += QStringLiteral("%%1").arg(c.unicode(), 2, 16, QLatin1Char('0')).toUpper();
+        } else {
+            uri += c;
+        }
+    }
+    return uri + QStringLiteral("?mode=rw");
+}
+
+// Whether a connection string names an attribute, in either of its spellings.
+bool namesAttribute(const QString& connectionString, QLatin1StringView name, QLatin1StringView shortName) {
+    qsizetype start = 0;
+    bool braced = false;
+    for (qsizetype i = 0; i <= connectionString.size(); ++i) {
+        const QChar c = i < connectionString.size() ? connectionString[i] : QLatin1Char(';');
+        if (c == QLatin1Char('{')) {
+            braced = true;
+        } else if (c == QLatin1Char('}')) {
+            braced = false;
+        } else if (c == QLatin1Char(';') && !braced) {
+            const QStringView pair = QStringView(connectionString).mid(start, i - start);
+            const QStringView key = pair.left(pair.indexOf(QLatin1Char('='))).trimmed();
+            if (key.compare(name, Qt::CaseInsensitive) == 0 || key.compare(shortName, Qt::CaseInsensitive) == 0) {
+                return true;
+            }
+            start = i + 1;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+QString RecordStore::connectionStringFor(const QString& path) {
+    if (hasSqliteSignature(fileHead(path, 16))) {
+        // NoCreat and mode=rw: a vanished file fails instead of being made anew. Timeout: the busy wait in
+        // ms; a write waits about twice as long as it, so 7000 lets a locked file fail every statement
+        // within 15 s (7500 measured 15.04 s here). StepAPI: fetch row by row.
         // SyncPragma: the driver would lower SQLite's synchronisation to NORMAL, with which a power cut
         // can lose an acknowledged registration or damage the file; FULL flushes every commit.
-        return QStringLiteral("Driver={SQLite3};Database=") + QFileInfo(path).absoluteFilePath() +
+        return QStringLiteral("Driver={SQLite3};Database=") + sqliteUri(path) +
                QStringLiteral(";NoCreat=1;Timeout=7000;StepAPI=1;SyncPragma=FULL;");
     }
     QString s = QStringLiteral("ODBC;DBQ=") + path;
@@ -105,12 +192,61 @@ QString RecordStore::connectionStringFor(const QString& path) {
     return s;
 }
 
+QString RecordStore::withDriverLogsOff(const QString& connectionString) {
+    QString s = connectionString;
+    if (!s.trimmed().isEmpty() && !s.trimmed().endsWith(QLatin1Char(';'))) {
+        s += QLatin1Char(';');
+    }
+    if (!namesAttribute(connectionString, QLatin1StringView("CommLog"), QLatin1StringView("B3"))) {
+        s += QStringLiteral("CommLog=0;");
+    }
+    if (!namesAttribute(connectionString, QLatin1StringView("Debug"), QLatin1StringView("B2"))) {
+        s += QStringLiteral("Debug=0;");
+    }
+    return s;
+}
+
 bool RecordStore::openDatabase(const QString& path) {
-    return connect(connectionStringFor(path));
+    if (!connect(connectionStringFor(path))) {
+        return false;
+    }
+    if (hasSqliteSignature(fileHead(path, 16)) && !sqliteFileIsSound(path)) {
+        closeConnection();
+        return false;
+    }
+    return true;
+}
+
+bool RecordStore::sqliteFileIsSound(const QString& path) {
+    // In one read transaction: SQLite has rolled back whatever a desk that died left half written, and no
+    // desk can write the file until it ends, so the size of a sound file agrees with its header. Reading
+    // the schema makes SQLite parse it and check the header's page count against the file, once per open.
+    if (execute(QStringLiteral("BEGIN")) == 0) {
+        return false;
+    }
+    bool sound = false;
+    {
+        ScopedRecordset schema(*this, QStringLiteral("SELECT count(*) FROM sqlite_master"));
+        // SQLITE_BUSY, SQLITE_LOCKED: another program holds the file for longer than the busy wait. That
+        // says nothing about the file; it opens, and its statements report the lock as they meet it.
+        constexpr int busy = 5;
+        constexpr int locked = 6;
+        if (!schema.isValid() && (m_lastDiagnostic.nativeError == busy || m_lastDiagnostic.nativeError == locked)) {
+            sound = true;
+        } else if (schema.isValid() && !schema.isPastEnd()) {
+            QFile file(path);
+            sound = file.open(QIODevice::ReadOnly) && sizeAgreesWithHeader(file.read(sqliteHeaderSize), file.size());
+            if (!sound) {
+                m_lastDiagnostic = OdbcDiagnostic{QStringLiteral("RecordStore"), QStringLiteral("HY000"), 0,
+                                                  QStringLiteral("the file's size disagrees with its header")};
+            }
+        }
+    }
+    return execute(QStringLiteral("COMMIT")) == 1 && sound;
 }
 
 bool RecordStore::openConnectionString(const QString& connectionString) {
-    return connect(connectionString);
+    return connect(withDriverLogsOff(connectionString));
 }
 
 bool RecordStore::connect(const QString& connectionString) {

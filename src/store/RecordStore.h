@@ -41,9 +41,13 @@ public:
     RecordStore& operator=(const RecordStore&) = delete;
 
     // Connects to the database file at path. An SQLite file goes to the SQLite3 ODBC driver; any other
-    // file gets the Access connection string. A missing file fails and is never created.
+    // file gets the Access connection string. A missing file fails and is never created, whatever its
+    // folder is named. An SQLite file that is damaged where a first look can tell (cut short, or a schema
+    // that cannot be read) fails too, rather than showing an empty table as if the records were lost; a
+    // sound file without the program's table opens.
     bool openDatabase(const QString& path);
-    // Connects with a full ODBC connection string.
+    // Connects with a full ODBC connection string, with the driver's log files turned off unless it says
+    // otherwise (withDriverLogsOff).
     bool openConnectionString(const QString& connectionString);
     bool isOpen() const;
 
@@ -68,11 +72,16 @@ public:
 
     // The connection string openDatabase() uses for a file: SQLite by its first bytes, Access otherwise.
     static QString connectionStringFor(const QString& path);
+    // The connection string with CommLog=0 and Debug=0 added where it does not set them. The PostgreSQL
+    // driver as Debian registers it leaves a log file behind for every connection, and the program writes
+    // nothing but its database. Other drivers ignore both attributes.
+    static QString withDriverLogsOff(const QString& connectionString);
 
 private:
     struct Recordset;
     Recordset* find(Handle handle) const;
     bool connect(const QString& connectionString);
+    bool sqliteFileIsSound(const QString& path);
     void closeConnection();
 
     // Declared in this order so that they go in the reverse one: the recordsets before the connection they
