@@ -1,5 +1,7 @@
 #include "RunDirectory.h"
 
+#include "Platform.h"
+
 #include <QCoreApplication>
 #include <QDir>
 
@@ -17,15 +19,10 @@ QString runDirectory() {
 }
 
 void initRunDirectory() {
-    const QString path = QCoreApplication::applicationDirPath();
-    // Every file is found as runDirectory() + separator + name, so a program in a root directory ("/", "C:/")
-    // must not keep the separator that the root itself ends with.
-    QString withoutSeparator = path;
-    if (withoutSeparator.endsWith(QLatin1Char('/'))) {
-        withoutSeparator.chop(1);
-    }
-    directory() = QDir::toNativeSeparators(withoutSeparator);
-    QDir::setCurrent(path);
+    // Every file is found as runDirectory() + separator + name, so a program in a root directory ("/", "C:\")
+    // does not keep the separator that the root itself ends with.
+    directory() = platform::programDirectory();
+    QDir::setCurrent(QCoreApplication::applicationDirPath());
 }
 
 void setRunDirectoryForTesting(const QString& directoryPath) {
@@ -33,5 +30,5 @@ void setRunDirectoryForTesting(const QString& directoryPath) {
 }
 
 QString runDirectoryFile(const QString& fileName) {
-    return runDirectory() + QDir::separator() + fileName;
+    return platform::fileInDirectory(runDirectory(), fileName);
 }
