@@ -441,6 +441,19 @@ Figures measure(int rows, int runs, const QString& only) {
         f.driver = driverTiming(database, runs);
         printLine(f, QStringLiteral("ODBC driver alone, fetch + SQLGetData"), f.driver, "");
     }
+    if (wanted("open")) {
+        // What the check of an SQLite file at open costs: the connection alone, then openDatabase with it.
+        const int openRuns = 10 * runs;
+        RecordStore probe;
+        const QString connection = RecordStore::connectionStringFor(database);
+        const Timing connectOnly = medianTiming(openRuns, [&] { probe.openConnectionString(connection); });
+        const Timing checked = medianTiming(openRuns, [&] { probe.openDatabase(database); });
+        if (!probe.isOpen()) {
+            fail(QStringLiteral("the demo database did not open"));
+        }
+        std::printf("%8d rows  %-36s %8.2f ms   connect alone %.2f ms   check %.2f ms\n", rows, "openDatabase",
+                    checked.wall * 1000, connectOnly.wall * 1000, (checked.wall - connectOnly.wall) * 1000);
+    }
     if (wanted("memory")) {
         f.memory = probeMemory(work.path());
         QTemporaryDir empty;

@@ -1,5 +1,7 @@
 #include "RunDirectory.h"
 
+#include "Platform.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -18,15 +20,10 @@ QString runDirectory() {
 }
 
 void initRunDirectory() {
-    const QString path = QCoreApplication::applicationDirPath();
-    // Every file is found as runDirectory() + separator + name, so a program in a root directory ("/", "C:/")
-    // must not keep the separator that the root itself ends with.
-    QString withoutSeparator = path;
-    if (withoutSeparator.endsWith(QLatin1Char('/'))) {
-        withoutSeparator.chop(1);
-    }
-    directory() = QDir::toNativeSeparators(withoutSeparator);
-    QDir::setCurrent(path);
+    // Every file is found as runDirectory() + separator + name, so a program in a root directory ("/", "C:\")
+    // does not keep the separator that the root itself ends with.
+    directory() = platform::programDirectory();
+    QDir::setCurrent(QCoreApplication::applicationDirPath());
 }
 
 void setRunDirectoryForTesting(const QString& directoryPath) {
@@ -38,8 +35,8 @@ QString runDirectoryFile(const QString& fileName) {
 }
 
 QString fileIgnoringCase(const QString& directoryPath, const QString& fileName) {
-    const QString exact = directoryPath + QDir::separator() + fileName;
-    if (QFileInfo::exists(exact)) {
+    const QString exact = platform::fileInDirectory(directoryPath, fileName);
+    if (platform::fileNamesIgnoreCase() || QFileInfo::exists(exact)) {
         return exact;
     }
     QString match;
@@ -53,5 +50,5 @@ QString fileIgnoringCase(const QString& directoryPath, const QString& fileName) 
             match = entry;
         }
     }
-    return match.isEmpty() ? exact : directoryPath + QDir::separator() + match;
+    return match.isEmpty() ? exact : platform::fileInDirectory(directoryPath, match);
 }

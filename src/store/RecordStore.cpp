@@ -1,221 +1,25 @@
 #include "RecordStore.h"
 
+#include "OdbcCall.h"
 #include "OdbcText.h"
 #include "Statements.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
-#include <sql.h>
-#include <sqlext.h>
-
-#include <array>
-
-namespace {
-
-bool succeeded(SQLRETURN rc) {
-    return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
-}
-
-// One owner per ODBC handle; freeing never throws.
-class OdbcHandle {
-public:
-    OdbcHandle() = default;
-    OdbcHandle(SQLSMALLINT type, SQLHANDLE handle) : m_type(type), m_handle(handle) {}
-    ~OdbcHandle() { reset(); }
-    OdbcHandle(const OdbcHandle&) = delete;
-    OdbcHandle& operator=(const OdbcHandle&) = delete;
-    OdbcHandle(OdbcHandle&& other) noexcept : m_type(other.m_type), m_handle(other.m_handle) {
-        other.m_handle = SQL_NULL_HANDLE;
-    }
-    OdbcHandle& operator=(OdbcHandle&& other) noexcept {
-        if (this != &other) {
-            reset();
-            m_type = other.m_type;
-            m_handle = other.m_handle;
-            other.m_handle = SQL_NULL_HANDLE;
-        }
-        return *this;
-    }
-
-    SQLHANDLE get() const { return m_handle; }
-    void reset() {
-        if (m_handle != SQL_NULL_HANDLE) {
-            SQLFreeHandle(m_type, m_handle);
-            m_handle = SQL_NULL_HANDLE;
-        }
-    }
-
-private:
-    SQLSMALLINT m_type = SQL_HANDLE_STMT;
-    SQLHANDLE m_handle = SQL_NULL_HANDLE;
-};
-
-// The ODBC environment, allocated once per process and freed at its end.
-SQLHENV environment() {
-    static const OdbcHandle env = [] {
-        SQLHANDLE h = SQL_NULL_HANDLE;
-        if (!succeeded(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &h))) {
-            return OdbcHandle();
-        }
-        SQLSetEnvAttr(h, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
-        return OdbcHandle(SQL_HANDLE_ENV, h);
-    }();
-    return env.get();
-}
-
-OdbcDiagnostic diagnose(const char* function, SQLSMALLINT handleType, SQLHANDLE handle) {
-    OdbcDiagnostic d;
-    d.function = QString::fromLatin1(function);
-    if (handle == SQL_NULL_HANDLE) {
-        return d;
-    }
-    SQLCHAR state[6] = {};
-    SQLINTEGER native = 0;
-    std::array<SQLCHAR, 1024> text{};
-    SQLSMALLINT length = 0;
-    if (succeeded(SQLGetDiagRec(handleType, handle, 1, state, &native, text.data(),
-                                static_cast<SQLSMALLINT>(text.size()), &length))) {
-        d.sqlState = QString::fromLatin1(reinterpret_cast<const char*>(state), 5);
-        d.nativeError = static_cast<int>(native);
-        const auto size = std::min<qsizetype>(length, static_cast<qsizetype>(text.size()) - 1);
-        d.message = odbctext::fromDriver(reinterpret_cast<const char*>(text.data()), size);
-    }
-    return d;
-}
-
-enum class Chunks { Value, Null, Failed };
-
-// The buffer for the pieces of one value. The first piece of a column's value asks for only as much of it
-// as the column's longest value so far took (firstChunk): the SQLite driver pads the unused rest of
-// whatever buffer it is given, so offering all of it would cost time on every cell of a listing, while
-// most columns hold a few characters.
-using ChunkBuffer = std::array<char, 4096>;
-constexpr SQLLEN smallestFirstChunk = 64;
-
-// Reads a column's value whole as character data, in as many chunks as it takes. The reported column size is
-// no limit and the driver may answer SQL_NO_TOTAL, so loop until the driver says the value is complete.
-// A value that comes in one piece is left in buffer, the usual case, so that it can be decoded from there
-// without a copy; a longer one is joined in joined. Either way value shows it.
-Chunks readChunks(SQLHSTMT stmt, SQLUSMALLINT column, ChunkBuffer& buffer, SQLLEN& firstChunk, QByteArray& joined,
-                  QByteArrayView& value) {
-    const SQLLEN terminator = 1;
-    SQLLEN size = firstChunk;
-    bool first = true;
-    value = QByteArrayView();
-    for (;;) {
-        SQLLEN indicator = 0;
-        const SQLRETURN rc = SQLGetData(stmt, column, SQL_C_CHAR, buffer.data(), size, &indicator);
-        if (rc == SQL_NO_DATA) {
-            break;
-        }
-        if (!succeeded(rc)) {
-            return Chunks::Failed;
-        }
-        if (indicator == SQL_NULL_DATA) {
-            return Chunks::Null;
-        }
-        const SQLLEN room = size - terminator;
-        const SQLLEN got = (indicator == SQL_NO_TOTAL || indicator > room) ? room : indicator;
-        if (first && rc == SQL_SUCCESS) {
-            value = QByteArrayView(buffer.data(), got);
-            return Chunks::Value;
-        }
-        if (first) {
-            joined.clear();
-            first = false;
-            size = static_cast<SQLLEN>(buffer.size());
-        }
-        joined.append(buffer.data(), got);
-        if (rc == SQL_SUCCESS) {
-            break;
-        }
-    }
-    if (!first) {
-        value = joined;
-        while (firstChunk < static_cast<SQLLEN>(buffer.size()) && firstChunk - terminator < joined.size()) {
-            firstChunk *= 2;
-        }
-    }
-    return Chunks::Value;
-}
-
-// Well-formed UTF-8 written out as UTF-16; nullptr at the first byte that is not, and for a value that
-// starts with a byte-order mark, which has rules of its own. Such values are left to odbctext::fromDriver,
-// so that they come out exactly as it makes them; for every other value the result is the same as its.
-// The table's Chinese texts decode about twice as fast this way as through QString::fromUtf8.
-char16_t* decodeWellFormedUtf8(char16_t* out, const unsigned char* in, const unsigned char* end) {
-    if (end - in >= 3 && in[0] == 0xEF && in[1] == 0xBB && in[2] == 0xBF) {
-        return nullptr;
-    }
-    const auto tail = [](unsigned char byte) { return (byte & 0xC0u) == 0x80u; };
-    while (in < end) {
-        const unsigned lead = *in;
-        if (lead < 0x80) {
-            *out++ = static_cast<char16_t>(lead);
-            ++in;
-        } else if (lead >= 0xE0 && lead <= 0xEF) { // most Chinese characters
-            if (end - in < 3 || !tail(in[1]) || !tail(in[2]) || (lead == 0xE0 && in[1] < 0xA0) ||
-                (lead == 0xED && in[1] > 0x9F)) {
-                return nullptr; // cut short, overlong, or a surrogate
-            }
-            *out++ = static_cast<char16_t>(((lead & 0x0Fu) << 12) | ((in[1] & 0x3Fu) << 6) | (in[2] & 0x3Fu));
-            in += 3;
-        } else if (lead >= 0xC2 && lead <= 0xDF) {
-            if (end - in < 2 || !tail(in[1])) {
-                return nullptr;
-            }
-            *out++ = static_cast<char16_t>(((lead & 0x1Fu) << 6) | (in[1] & 0x3Fu));
-            in += 2;
-        } else if (lead >= 0xF0 && lead <= 0xF4) { // rare name characters beyond the BMP
-            if (end - in < 4 || !tail(in[1]) || !tail(in[2]) || !tail(in[3]) || (lead == 0xF0 && in[1] < 0x90) ||
-                (lead == 0xF4 && in[1] > 0x8F)) {
-                return nullptr;
-            }
-            const char32_t c =
-                ((lead & 0x07u) << 18) | ((in[1] & 0x3Fu) << 12) | ((in[2] & 0x3Fu) << 6) | (in[3] & 0x3Fu);
-            *out++ = static_cast<char16_t>(0xD800u + ((c - 0x10000u) >> 10));
-            *out++ = static_cast<char16_t>(0xDC00u + ((c - 0x10000u) & 0x3FFu));
-            in += 4;
-        } else {
-            return nullptr;
-        }
-    }
-    return out;
-}
-
-// The driver's text decoded into the string's own buffer: once a listing has copied the row before into
-// its list, nobody else holds that buffer, so reading a cell allocates nothing. A string still shared with
-// a reader gets a buffer of its own, and the reader keeps the old text.
-void decodeInto(QString& text, QByteArrayView bytes) {
-    if (bytes.isEmpty()) {
-        if (text.isDetached()) {
-            text.resize(0);
-        } else {
-            text = QString();
-        }
-        return;
-    }
-    text.resize(bytes.size()); // UTF-8 never needs more UTF-16 units than it has bytes
-    auto* out = reinterpret_cast<char16_t*>(text.data());
-    const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
-    if (const char16_t* end = decodeWellFormedUtf8(out, in, in + bytes.size())) {
-        text.resize(end - out);
-    } else {
-        text = odbctext::fromDriver(bytes.data(), bytes.size());
-    }
-}
-
-} // namespace
+using odbc::succeeded;
 
 struct RecordStore::Recordset {
-    OdbcHandle statement;
+    odbc::Handle statement;
     QStringList names;
     QHash<QString, int> indexByName; // first column of each name
     std::vector<FieldValue> row;     // the current row, read in ascending column order
-    QByteArray text;                 // the statement as sent, kept to run it again for toFirst
+    QString text;                    // the statement as sent, kept to run it again for toFirst
     qint64 position = -1;            // 0 on the first row
     bool pastEnd = true;
+
+    odbc::Caller caller(OdbcDiagnostic& last) const { return odbc::Caller(SQL_HANDLE_STMT, statement.get(), last); }
 
     // The current row's value of the first column of that name; nullptr past the end or for no such column.
     const FieldValue* field(const QString& column) const;
@@ -230,7 +34,7 @@ struct RecordStore::Recordset {
     mutable std::vector<char> firstOfName;
     mutable std::vector<QString> askedAs;
 
-    // Per column: how much to ask for the first piece of its value (see readChunks).
+    // Per column: how much to ask for in the first piece of its value (odbctext::ValueReader).
     std::vector<SQLLEN> firstChunks;
 };
 
@@ -270,34 +74,113 @@ RecordStore::~RecordStore() {
 
 void RecordStore::closeConnection() {
     m_recordsets.clear();
-    if (m_connection != nullptr) {
-        if (m_open) {
-            SQLDisconnect(m_connection);
-        }
-        SQLFreeHandle(SQL_HANDLE_DBC, m_connection);
-        m_connection = nullptr;
-    }
-    m_open = false;
+    m_connection.reset();
 }
 
 bool RecordStore::isOpen() const {
-    return m_open;
+    return m_connection != nullptr;
 }
 
-QString RecordStore::connectionStringFor(const QString& path) {
+namespace {
+
+// An SQLite file's header: its first 100 bytes, the 16-byte signature first.
+constexpr qint64 sqliteHeaderSize = 100;
+
+QByteArray fileHead(const QString& path, qint64 length) {
     QFile file(path);
-    QByteArray head;
-    if (file.open(QIODevice::ReadOnly)) {
-        head = file.read(16);
+    return file.open(QIODevice::ReadOnly) ? file.read(length) : QByteArray();
+}
+
+bool hasSqliteSignature(const QByteArray& head) {
+    static const QByteArray signature("SQLite format 3\0", 16);
+    return head.startsWith(signature);
+}
+
+quint32 bigEndian(const QByteArray& bytes, qsizetype offset, int size) {
+    quint32 value = 0;
+    for (int i = 0; i < size; ++i) {
+        value = (value << 8) | static_cast<unsigned char>(bytes[offset + i]);
     }
-    static const QByteArray sqliteMagic("SQLite format 3\0", 16);
-    if (head == sqliteMagic) {
-        // NoCreat: a vanished file fails instead of being made anew. Timeout: the busy wait in ms; a write
-        // waits about twice as long as it, so 7000 lets a locked file fail every statement within 15 s
-        // (7500 measured 15.04 s here). StepAPI: fetch row by row.
+    return value;
+}
+
+// Whether a file's size agrees with its SQLite header: whole pages of the size the header gives, and as
+// many as it counts where that count is valid (SQLite writes it with the change counter it belongs to).
+bool sizeAgreesWithHeader(const QByteArray& head, qint64 size) {
+    if (head.size() < sqliteHeaderSize) {
+        return false;
+    }
+    qint64 pageSize = bigEndian(head, 16, 2);
+    if (pageSize == 1) {
+        pageSize = 65536;
+    }
+    if (pageSize < 512 || pageSize > 65536 || (pageSize & (pageSize - 1)) != 0) {
+        return false;
+    }
+    if (head[18] == 2) {
+        return true; // write-ahead log: the newest pages may be in the -wal file, the file's size says little
+    }
+    if (size % pageSize != 0) {
+        return false;
+    }
+    const quint32 pages = bigEndian(head, 28, 4);
+    const bool counted = pages != 0 && bigEndian(head, 24, 4) == bigEndian(head, 92, 4);
+    return !counted || pages * pageSize == size;
+}
+
+// The file's path as an SQLite URI. The driver takes the Database value up to the first ";" and knows no
+// braces, so a folder named with ";" would open (and with it create) another file. In a URI, "%XX" stands
+// for any byte: the characters that end the value or the path, or that a reader could take for the
+// connection string's own ("{", "}", "="), go so; everything else, Chinese included, as it is.
+QString sqliteUri(const QString& path) {
+    const QString absolute = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    QString uri = QStringLiteral("file:");
+    if (!absolute.startsWith(QLatin1Char('/'))) {
+        uri += QLatin1Char('/'); // a drive letter: file:/C:/…
+    }
+    static const QString encoded = QStringLiteral("%;?#{}= ");
+    for (const QChar c : absolute) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F || encoded.contains(c)) {
+            uri += QStringLiteral("%%1").arg(c.unicode(), 2, 16, QLatin1Char('0')).toUpper();
+        } else {
+            uri += c;
+        }
+    }
+    return uri + QStringLiteral("?mode=rw");
+}
+
+// Whether a connection string names an attribute, in either of its spellings.
+bool namesAttribute(const QString& connectionString, QLatin1StringView name, QLatin1StringView shortName) {
+    qsizetype start = 0;
+    bool braced = false;
+    for (qsizetype i = 0; i <= connectionString.size(); ++i) {
+        const QChar c = i < connectionString.size() ? connectionString[i] : QLatin1Char(';');
+        if (c == QLatin1Char('{')) {
+            braced = true;
+        } else if (c == QLatin1Char('}')) {
+            braced = false;
+        } else if (c == QLatin1Char(';') && !braced) {
+            const QStringView pair = QStringView(connectionString).mid(start, i - start);
+            const QStringView key = pair.left(pair.indexOf(QLatin1Char('='))).trimmed();
+            if (key.compare(name, Qt::CaseInsensitive) == 0 || key.compare(shortName, Qt::CaseInsensitive) == 0) {
+                return true;
+            }
+            start = i + 1;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+QString RecordStore::connectionStringFor(const QString& path) {
+    if (hasSqliteSignature(fileHead(path, 16))) {
+        // NoCreat and mode=rw: a vanished file fails instead of being made anew. Timeout: the busy wait in
+        // ms; a write waits about twice as long as it, so 7000 lets a locked file fail every statement
+        // within 15 s (7500 measured 15.04 s here). StepAPI: fetch row by row.
         // SyncPragma: the driver would lower SQLite's synchronisation to NORMAL, with which a power cut
         // can lose an acknowledged registration or damage the file; FULL flushes every commit.
-        return QStringLiteral("Driver={SQLite3};Database=") + QFileInfo(path).absoluteFilePath() +
+        return QStringLiteral("Driver={SQLite3};Database=") + sqliteUri(path) +
                QStringLiteral(";NoCreat=1;Timeout=7000;StepAPI=1;SyncPragma=FULL;");
     }
     QString s = QStringLiteral("ODBC;DBQ=") + path;
@@ -309,48 +192,93 @@ QString RecordStore::connectionStringFor(const QString& path) {
     return s;
 }
 
-bool RecordStore::openDatabase(const QString& path) {
-    return openConnectionString(connectionStringFor(path));
+QString RecordStore::withDriverLogsOff(const QString& connectionString) {
+    QString s = connectionString;
+    if (!s.trimmed().isEmpty() && !s.trimmed().endsWith(QLatin1Char(';'))) {
+        s += QLatin1Char(';');
+    }
+    if (!namesAttribute(connectionString, QLatin1StringView("CommLog"), QLatin1StringView("B3"))) {
+        s += QStringLiteral("CommLog=0;");
+    }
+    if (!namesAttribute(connectionString, QLatin1StringView("Debug"), QLatin1StringView("B2"))) {
+        s += QStringLiteral("Debug=0;");
+    }
+    return s;
 }
 
-bool RecordStore::openConnectionString(const QString& connectionString) {
-    closeConnection();
-    SQLHENV env = environment();
-    if (env == SQL_NULL_HANDLE) {
-        m_lastDiagnostic = OdbcDiagnostic{QStringLiteral("SQLAllocHandle"), {}, 0, {}};
+bool RecordStore::openDatabase(const QString& path) {
+    if (!connect(connectionStringFor(path))) {
         return false;
     }
-    SQLHANDLE dbc = SQL_NULL_HANDLE;
-    if (!succeeded(SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc))) {
-        m_lastDiagnostic = diagnose("SQLAllocHandle", SQL_HANDLE_ENV, env);
-        return false;
-    }
-    m_connection = dbc;
-    SQLSetConnectAttr(dbc, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(SQLULEN{timeoutSeconds}), 0);
-
-    QByteArray in = odbctext::toDriver(connectionString);
-    std::array<SQLCHAR, 2048> out{};
-    SQLSMALLINT outLength = 0;
-    // There is no window to own a driver dialog here, so the driver must not prompt.
-    const SQLRETURN rc = SQLDriverConnect(dbc, nullptr, reinterpret_cast<SQLCHAR*>(in.data()), SQL_NTS, out.data(),
-                                          static_cast<SQLSMALLINT>(out.size()), &outLength, SQL_DRIVER_NOPROMPT);
-    if (!succeeded(rc)) {
-        m_lastDiagnostic = diagnose("SQLDriverConnect", SQL_HANDLE_DBC, dbc);
+    if (hasSqliteSignature(fileHead(path, 16)) && !sqliteFileIsSound(path)) {
         closeConnection();
         return false;
     }
-    m_open = true;
-    SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0);
+    return true;
+}
 
-    std::array<SQLCHAR, 8> quote{};
-    SQLSMALLINT quoteLength = 0;
-    m_identifierQuote.clear();
-    if (succeeded(SQLGetInfo(dbc, SQL_IDENTIFIER_QUOTE_CHAR, quote.data(), static_cast<SQLSMALLINT>(quote.size()),
-                             &quoteLength))) {
-        m_identifierQuote = odbctext::fromDriver(reinterpret_cast<const char*>(quote.data()),
-                                                 std::min<qsizetype>(quoteLength, quote.size() - 1))
-                                .trimmed();
+bool RecordStore::sqliteFileIsSound(const QString& path) {
+    // In one read transaction: SQLite has rolled back whatever a desk that died left half written, and no
+    // desk can write the file until it ends, so the size of a sound file agrees with its header. Reading
+    // the schema makes SQLite parse it and check the header's page count against the file, once per open.
+    if (execute(QStringLiteral("BEGIN")) == 0) {
+        return false;
     }
+    bool sound = false;
+    {
+        ScopedRecordset schema(*this, QStringLiteral("SELECT count(*) FROM sqlite_master"));
+        // SQLITE_BUSY, SQLITE_LOCKED: another program holds the file for longer than the busy wait. That
+        // says nothing about the file; it opens, and its statements report the lock as they meet it.
+        constexpr int busy = 5;
+        constexpr int locked = 6;
+        if (!schema.isValid() && (m_lastDiagnostic.nativeError == busy || m_lastDiagnostic.nativeError == locked)) {
+            sound = true;
+        } else if (schema.isValid() && !schema.isPastEnd()) {
+            QFile file(path);
+            sound = file.open(QIODevice::ReadOnly) && sizeAgreesWithHeader(file.read(sqliteHeaderSize), file.size());
+            if (!sound) {
+                m_lastDiagnostic = OdbcDiagnostic{QStringLiteral("RecordStore"), QStringLiteral("HY000"), 0,
+                                                  QStringLiteral("the file's size disagrees with its header")};
+            }
+        }
+    }
+    return execute(QStringLiteral("COMMIT")) == 1 && sound;
+}
+
+bool RecordStore::openConnectionString(const QString& connectionString) {
+    return connect(withDriverLogsOff(connectionString));
+}
+
+bool RecordStore::connect(const QString& connectionString) {
+    closeConnection();
+    SQLHENV env = odbc::environment(m_lastDiagnostic);
+    if (env == SQL_NULL_HANDLE) {
+        return false;
+    }
+    auto connection = std::make_unique<odbc::Connection>();
+    if (!connection->allocate(env, m_lastDiagnostic)) {
+        return false;
+    }
+    const odbc::Caller dbc = connection->caller();
+    if (!succeeded(ODBC_CALL(dbc, SQLSetConnectAttr, dbc.handle(), SQL_ATTR_LOGIN_TIMEOUT,
+                             reinterpret_cast<SQLPOINTER>(SQLULEN{timeoutSeconds}), 0)) ||
+        !succeeded(odbctext::driverConnect(dbc, connectionString))) {
+        return false;
+    }
+    connection->setConnected();
+    // Every statement is committed on its own; a connection that cannot promise that is no use.
+    if (!succeeded(ODBC_CALL(dbc, SQLSetConnectAttr, dbc.handle(), SQL_ATTR_AUTOCOMMIT,
+                             reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0))) {
+        return false;
+    }
+    // A driver that cannot name its quote character gets the brackets as they are (textToSend).
+    QString quote;
+    if (succeeded(odbctext::infoText(dbc, SQL_IDENTIFIER_QUOTE_CHAR, quote))) {
+        m_identifierQuote = quote.trimmed();
+    } else {
+        m_identifierQuote.clear();
+    }
+    m_connection = std::move(connection);
     return true;
 }
 
@@ -366,12 +294,13 @@ int RecordStore::openRecordsetCount() const {
 namespace {
 
 // A driver that reports a blank quote character has none; the brackets then go as they are.
-QByteArray textToSend(const QString& statement, const QString& quote) {
-    return odbctext::toDriver(quote.isEmpty() ? statement : statements::replaceBrackets(statement, quote));
+QString textToSend(const QString& statement, const QString& quote) {
+    return quote.isEmpty() ? statement : statements::replaceBrackets(statement, quote);
 }
 
-void setQueryTimeout(SQLHSTMT stmt) {
-    SQLSetStmtAttr(stmt, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(SQLULEN{RecordStore::timeoutSeconds}), 0);
+bool setQueryTimeout(const odbc::Caller& stmt) {
+    return succeeded(ODBC_CALL(stmt, SQLSetStmtAttr, stmt.handle(), SQL_ATTR_QUERY_TIMEOUT,
+                               reinterpret_cast<SQLPOINTER>(SQLULEN{RecordStore::timeoutSeconds}), 0));
 }
 
 // A statement goes to the driver as a C string, which ends at the first NUL: the driver would run the
@@ -389,47 +318,37 @@ bool refusedForNul(const QString& statement, OdbcDiagnostic& diagnostic) {
 } // namespace
 
 RecordStore::Handle RecordStore::query(const QString& statement) {
-    if (statement.isEmpty() || !m_open || openRecordsetCount() >= maxOpenRecordsets ||
+    if (statement.isEmpty() || !isOpen() || openRecordsetCount() >= maxOpenRecordsets ||
         refusedForNul(statement, m_lastDiagnostic)) {
         return 0;
     }
-    SQLHANDLE stmt = SQL_NULL_HANDLE;
-    if (!succeeded(SQLAllocHandle(SQL_HANDLE_STMT, m_connection, &stmt))) {
-        m_lastDiagnostic = diagnose("SQLAllocHandle", SQL_HANDLE_DBC, m_connection);
-        return 0;
-    }
     auto rs = std::make_unique<Recordset>();
-    rs->statement = OdbcHandle(SQL_HANDLE_STMT, stmt);
-    setQueryTimeout(stmt);
-    rs->text = textToSend(statement, m_identifierQuote);
-    if (!succeeded(SQLExecDirect(stmt, reinterpret_cast<SQLCHAR*>(rs->text.data()), SQL_NTS))) {
-        m_lastDiagnostic = diagnose("SQLExecDirect", SQL_HANDLE_STMT, stmt);
+    rs->statement = odbc::Handle::allocate(SQL_HANDLE_STMT, m_connection->caller(), m_lastDiagnostic);
+    if (rs->statement.isNull()) {
         return 0;
     }
+    const odbc::Caller stmt = rs->caller(m_lastDiagnostic);
+    rs->text = textToSend(statement, m_identifierQuote);
     SQLSMALLINT columns = 0;
-    if (!succeeded(SQLNumResultCols(stmt, &columns)) || columns <= 0) {
-        m_lastDiagnostic = diagnose("SQLNumResultCols", SQL_HANDLE_STMT, stmt);
+    if (!setQueryTimeout(stmt) || !succeeded(odbctext::execDirect(stmt, rs->text)) ||
+        !succeeded(ODBC_CALL(stmt, SQLNumResultCols, stmt.handle(), &columns))) {
+        return 0;
+    }
+    if (columns <= 0) {
+        m_lastDiagnostic = OdbcDiagnostic{QStringLiteral("SQLNumResultCols"), QStringLiteral("07005"), 0,
+                                          QStringLiteral("the statement gives no rows")};
         return 0;
     }
     for (SQLUSMALLINT c = 1; c <= static_cast<SQLUSMALLINT>(columns); ++c) {
-        std::array<SQLCHAR, 512> name{};
-        SQLSMALLINT nameLength = 0;
-        SQLSMALLINT type = 0;
-        SQLULEN size = 0;
-        SQLSMALLINT digits = 0;
-        SQLSMALLINT nullable = 0;
-        if (!succeeded(SQLDescribeCol(stmt, c, name.data(), static_cast<SQLSMALLINT>(name.size()), &nameLength, &type,
-                                      &size, &digits, &nullable))) {
-            m_lastDiagnostic = diagnose("SQLDescribeCol", SQL_HANDLE_STMT, stmt);
+        QString columnName;
+        if (!succeeded(odbctext::columnName(stmt, c, columnName))) {
             return 0;
         }
-        const QString columnName = odbctext::fromDriver(reinterpret_cast<const char*>(name.data()),
-                                                        std::min<qsizetype>(nameLength, name.size() - 1));
         rs->indexByName.insert(columnName, rs->indexByName.value(columnName, static_cast<int>(rs->names.size())));
         rs->names << columnName;
     }
     rs->row.resize(static_cast<std::size_t>(columns));
-    rs->firstChunks.assign(rs->row.size(), smallestFirstChunk);
+    rs->firstChunks.assign(rs->row.size(), odbctext::ValueReader::smallestFirstChunk);
 
     const Handle handle = m_nextHandle++;
     if (m_nextHandle <= 0) {
@@ -448,10 +367,9 @@ void RecordStore::toFirst(Handle handle) {
         return; // already on the first row, or an empty result
     }
     // Results are read forwards only: going back to the first row means running the statement again.
-    SQLHSTMT stmt = rs->statement.get();
-    SQLFreeStmt(stmt, SQL_CLOSE);
-    if (!succeeded(SQLExecDirect(stmt, reinterpret_cast<SQLCHAR*>(rs->text.data()), SQL_NTS))) {
-        m_lastDiagnostic = diagnose("SQLExecDirect", SQL_HANDLE_STMT, stmt);
+    const odbc::Caller stmt = rs->caller(m_lastDiagnostic);
+    if (!succeeded(ODBC_CALL(stmt, SQLFreeStmt, stmt.handle(), SQL_CLOSE)) ||
+        !succeeded(odbctext::execDirect(stmt, rs->text))) {
         rs->pastEnd = true;
         return;
     }
@@ -470,33 +388,21 @@ void RecordStore::toNext(Handle handle) {
     if (rs == nullptr || rs->pastEnd) {
         return;
     }
-    SQLHSTMT stmt = rs->statement.get();
-    const SQLRETURN rc = SQLFetch(stmt);
-    if (rc == SQL_NO_DATA) {
-        rs->pastEnd = true;
-        return;
-    }
+    const odbc::Caller stmt = rs->caller(m_lastDiagnostic);
+    const SQLRETURN rc = ODBC_CALL(stmt, SQLFetch, stmt.handle());
     if (!succeeded(rc)) {
-        // A fetch that fails (a locked or vanished file) would fail again on every retry; end the result
-        // so that a read loop always ends.
-        m_lastDiagnostic = diagnose("SQLFetch", SQL_HANDLE_STMT, stmt);
+        // The end, or a fetch that failed (a locked or vanished file), which would fail again on every
+        // retry: either way the result ends, so that a read loop always ends.
         rs->pastEnd = true;
         return;
     }
     ++rs->position;
-    ChunkBuffer buffer;
-    QByteArray joined;
-    QByteArrayView piece;
+    odbctext::ValueReader reader;
     for (std::size_t i = 0; i < rs->row.size(); ++i) {
         FieldValue& value = rs->row[i];
-        const Chunks got =
-            readChunks(stmt, static_cast<SQLUSMALLINT>(i + 1), buffer, rs->firstChunks[i], joined, piece);
-        if (got == Chunks::Failed) {
-            // A value the driver cannot give as text reads as the empty text rather than ending the listing.
-            m_lastDiagnostic = diagnose("SQLGetData", SQL_HANDLE_STMT, stmt);
-        }
-        decodeInto(value.text, got == Chunks::Value ? piece : QByteArrayView());
-        value.isNull = got == Chunks::Null;
+        // A value the driver cannot give as text reads as the empty text rather than ending the listing.
+        const odbctext::Read got = reader.read(stmt, static_cast<SQLUSMALLINT>(i + 1), rs->firstChunks[i], value.text);
+        value.isNull = got == odbctext::Read::Null;
     }
 }
 
@@ -529,41 +435,35 @@ int RecordStore::execute(const QString& statement, qint64* rowsAffected) {
     if (rowsAffected) {
         *rowsAffected = -1;
     }
-    if (statement.isEmpty() || !m_open || refusedForNul(statement, m_lastDiagnostic)) {
+    if (statement.isEmpty() || !isOpen() || refusedForNul(statement, m_lastDiagnostic)) {
         return 0;
     }
-    SQLHANDLE h = SQL_NULL_HANDLE;
-    if (!succeeded(SQLAllocHandle(SQL_HANDLE_STMT, m_connection, &h))) {
-        m_lastDiagnostic = diagnose("SQLAllocHandle", SQL_HANDLE_DBC, m_connection);
+    const odbc::Handle owned = odbc::Handle::allocate(SQL_HANDLE_STMT, m_connection->caller(), m_lastDiagnostic);
+    if (owned.isNull()) {
         return 0;
     }
-    const OdbcHandle stmt(SQL_HANDLE_STMT, h);
-    setQueryTimeout(h);
-    QByteArray text = textToSend(statement, m_identifierQuote);
-    SQLRETURN rc = SQLPrepare(h, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS);
-    if (!succeeded(rc)) {
-        m_lastDiagnostic = diagnose("SQLPrepare", SQL_HANDLE_STMT, h);
+    const odbc::Caller stmt(SQL_HANDLE_STMT, owned.get(), m_lastDiagnostic);
+    if (!setQueryTimeout(stmt) || !succeeded(odbctext::prepare(stmt, textToSend(statement, m_identifierQuote)))) {
         return 0;
     }
-    rc = SQLExecute(h);
+    const SQLRETURN rc = ODBC_CALL(stmt, SQLExecute, stmt.handle());
     if (!succeeded(rc) && rc != SQL_NO_DATA) {
-        m_lastDiagnostic = diagnose("SQLExecute", SQL_HANDLE_STMT, h);
         return 0;
     }
     SQLLEN changed = -1;
-    if (rowsAffected && rc != SQL_NO_DATA && succeeded(SQLRowCount(h, &changed))) {
-        *rowsAffected = changed;
-    } else if (rowsAffected && rc == SQL_NO_DATA) {
+    if (rowsAffected && rc == SQL_NO_DATA) {
         *rowsAffected = 0;
+    } else if (rowsAffected && succeeded(ODBC_CALL(stmt, SQLRowCount, stmt.handle(), &changed))) {
+        *rowsAffected = changed;
     }
-    // Whatever rows or further results the statement yields are read and dropped; an error here does not
-    // undo a statement that already ran.
+    // Whatever rows or further results the statement yields are read and dropped; a failure here does not
+    // undo a statement that already ran (its reason is kept all the same).
     do {
         SQLSMALLINT columns = 0;
-        if (succeeded(SQLNumResultCols(h, &columns)) && columns > 0) {
-            while (succeeded(SQLFetch(h))) {
+        if (succeeded(ODBC_CALL(stmt, SQLNumResultCols, stmt.handle(), &columns)) && columns > 0) {
+            while (succeeded(ODBC_CALL(stmt, SQLFetch, stmt.handle()))) {
             }
         }
-    } while (succeeded(SQLMoreResults(h)));
+    } while (succeeded(ODBC_CALL(stmt, SQLMoreResults, stmt.handle())));
     return 1;
 }

@@ -10,6 +10,10 @@
 #include <memory>
 #include <vector>
 
+namespace odbc {
+class Connection;
+}
+
 // A failed ODBC call, kept for tests and debuggers; the store never shows it to the user.
 struct OdbcDiagnostic {
     QString function; // the ODBC function that failed
@@ -37,9 +41,13 @@ public:
     RecordStore& operator=(const RecordStore&) = delete;
 
     // Connects to the database file at path. An SQLite file goes to the SQLite3 ODBC driver; any other
-    // file gets the Access connection string. A missing file fails and is never created.
+    // file gets the Access connection string. A missing file fails and is never created, whatever its
+    // folder is named. An SQLite file that is damaged where a first look can tell (cut short, or a schema
+    // that cannot be read) fails too, rather than showing an empty table as if the records were lost; a
+    // sound file without the program's table opens.
     bool openDatabase(const QString& path);
-    // Connects with a full ODBC connection string.
+    // Connects with a full ODBC connection string, with the driver's log files turned off unless it says
+    // otherwise (withDriverLogsOff).
     bool openConnectionString(const QString& connectionString);
     bool isOpen() const;
 
@@ -64,16 +72,50 @@ public:
 
     // The connection string openDatabase() uses for a file: SQLite by its first bytes, Access otherwise.
     static QString connectionStringFor(const QString& path);
+    // The connection string with CommLog=0 and Debug=0 added where it does not set them. The PostgreSQL
+    // driver as Debian registers it leaves a log file behind for every connection, and the program writes
+    // nothing but its database. Other drivers ignore both attributes.
+    static QString withDriverLogsOff(const QString& connectionString);
 
 private:
     struct Recordset;
     Recordset* find(Handle handle) const;
+    bool connect(const QString& connectionString);
+    bool sqliteFileIsSound(const QString& path);
     void closeConnection();
 
-    void* m_connection = nullptr; // SQLHDBC
-    bool m_open = false;
+    // Declared in this order so that they go in the reverse one: the recordsets before the connection they
+    // run on, and the diagnostic, which both report into, last.
+    mutable OdbcDiagnostic m_lastDiagnostic;
+    std::unique_ptr<odbc::Connection> m_connection; // null when not open
     QString m_identifierQuote;
     std::map<Handle, std::unique_ptr<Recordset>> m_recordsets;
     Handle m_nextHandle = 1;
-    mutable OdbcDiagnostic m_lastDiagnostic;
+};
+
+// A recordset that is closed when it goes out of scope, and only it: a query that failed (the handle 0)
+// closes nothing, so a read loop nested in another never ends the outer one. The store must outlive it.
+class ScopedRecordset {
+public:
+    ScopedRecordset(RecordStore& store, const QString& statement) : m_store(store), m_handle(store.query(statement)) {}
+    ~ScopedRecordset() {
+        if (m_handle != 0) {
+            m_store.closeRecordset(m_handle);
+        }
+    }
+    ScopedRecordset(const ScopedRecordset&) = delete;
+    ScopedRecordset& operator=(const ScopedRecordset&) = delete;
+
+    // Whether the query ran; a failed one reads as an empty result.
+    bool isValid() const { return m_handle != 0; }
+    RecordStore::Handle handle() const { return m_handle; }
+    void toFirst() { m_store.toFirst(m_handle); }
+    bool isPastEnd() const { return m_store.isPastEnd(m_handle); }
+    void toNext() { m_store.toNext(m_handle); }
+    FieldValue readField(const QString& column) const { return m_store.readField(m_handle, column); }
+    QString readText(const QString& column) const { return m_store.readText(m_handle, column); }
+
+private:
+    RecordStore& m_store;
+    RecordStore::Handle m_handle;
 };

@@ -40,7 +40,22 @@ const char* engineName(Engine engine) {
     return engine == Engine::File ? "sqlite" : "postgresql";
 }
 
+bool engineWanted(Engine engine) {
+    const QString wanted = qEnvironmentVariable("XINFANG_TEST_ENGINES");
+    return wanted.isEmpty() || wanted.split(QLatin1Char(',')).contains(QLatin1String(engineName(engine)));
+}
+
+const char* unavailableReason(Engine engine) {
+    if (!engineWanted(engine)) {
+        return "XINFANG_TEST_ENGINES leaves this engine out of this run";
+    }
+    return ServerDatabase::unavailableReason;
+}
+
 std::unique_ptr<EngineDatabase> freshDatabase(Engine engine) {
+    if (!engineWanted(engine)) {
+        return nullptr;
+    }
     if (engine == Engine::File) {
         return std::make_unique<FileDatabase>();
     }

@@ -33,5 +33,12 @@ public:
     virtual QString defaultCreateTable() const = 0;
 };
 
-// Null when the engine cannot be reached here (no PostgreSQL server named): the test then skips.
+// Null when the engine cannot be reached here (no PostgreSQL server named) or is not wanted in this run:
+// the test then skips, saying why.
 std::unique_ptr<EngineDatabase> freshDatabase(Engine engine);
+const char* unavailableReason(Engine engine);
+
+// Whether this run tests the engine. The environment variable XINFANG_TEST_ENGINES=postgresql limits a run to
+// the server, as the run of the wide text build does: its other driver is the PostgreSQL one, and the
+// SQLite3 driver has no wide functions of its own.
+bool engineWanted(Engine engine);

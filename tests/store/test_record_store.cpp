@@ -6,7 +6,11 @@
 
 #include "EngineDatabase.h"
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QDirIterator>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTest>
 
 #include <sys/wait.h>
@@ -65,7 +69,13 @@ void engineRows() {
     QFETCH(Engine, engine);                                                                                            \
     const std::unique_ptr<EngineDatabase> db = freshDatabase(engine);                                                  \
     if (!db) {                                                                                                         \
-        QSKIP(ServerDatabase::unavailableReason);                                                                      \
+        QSKIP(unavailableReason(engine));                                                                              \
+    }
+
+// For the cases that only an SQLite file has.
+#define FILE_ENGINE_ONLY()                                                                                             \
+    if (!engineWanted(Engine::File)) {                                                                                 \
+        QSKIP(unavailableReason(Engine::File));                                                                        \
     }
 
 class TestRecordStore : public QObject {
@@ -329,6 +339,7 @@ private slots:
         QTest::newRow("text") << QByteArray("hello, world\n") << true;
     }
     void filesThatCannotBeOpened() {
+        FILE_ENGINE_ONLY();
         QFETCH(QByteArray, content);
         QFETCH(bool, exists);
         QTemporaryDir dir;
@@ -347,16 +358,175 @@ private slots:
     }
 
     void connectionStrings() {
+        FILE_ENGINE_ONLY();
         QCOMPARE(RecordStore::connectionStringFor(QStringLiteral("D:\\data\\xinfang.mdb")),
                  QStringLiteral("ODBC;DBQ=D:\\data\\xinfang.mdb;DefaultDir=D:\\data;Driver={Microsoft Access Driver "
                                 "(*.mdb)};FIL=MS Access;"));
         TestDatabase db;
         QCOMPARE(RecordStore::connectionStringFor(db.path()),
-                 QStringLiteral("Driver={SQLite3};Database=") + db.path() +
-                     QStringLiteral(";NoCreat=1;Timeout=7000;StepAPI=1;SyncPragma=FULL;"));
+                 QStringLiteral("Driver={SQLite3};Database=file:") + db.path() +
+                     QStringLiteral("?mode=rw;NoCreat=1;Timeout=7000;StepAPI=1;SyncPragma=FULL;"));
+    }
+
+    // The PostgreSQL driver leaves a log file for every connection unless told not to; a connection string
+    // that says nothing about logging gets it turned off, one that does is followed.
+    void driverLogsOff_data() {
+        QTest::addColumn<QString>("given");
+        QTest::addColumn<QString>("used");
+        QTest::newRow("silent") << "Driver={PostgreSQL ANSI};Servername=db"
+                                << "Driver={PostgreSQL ANSI};Servername=db;CommLog=0;Debug=0;";
+        QTest::newRow("ends with ;") << "DSN=x;"
+                                     << "DSN=x;CommLog=0;Debug=0;";
+        QTest::newRow("logs asked for") << "DSN=x; commlog = 1 ;DEBUG=1"
+                                        << "DSN=x; commlog = 1 ;DEBUG=1;";
+        QTest::newRow("short names") << "DSN=x;B3=1;B2=0;"
+                                     << "DSN=x;B3=1;B2=0;";
+        QTest::newRow("inside braces is no key") << "DSN=x;ConnSettings={SET a=1;CommLog=1};"
+                                                 << "DSN=x;ConnSettings={SET a=1;CommLog=1};CommLog=0;Debug=0;";
+    }
+    void driverLogsOff() {
+        QFETCH(QString, given);
+        QFETCH(QString, used);
+        QCOMPARE(RecordStore::withDriverLogsOff(given), used);
+    }
+    void serverConnectionLeavesNoLog() {
+        if (!ServerDatabase::available()) {
+            QSKIP(ServerDatabase::unavailableReason);
+        }
+        ServerDatabase db;
+        QStringList parts;
+        for (const auto& [key, value] : ServerDatabase::parseConnectionString(db.connectionString())) {
+            if (key.compare(QLatin1String("CommLog"), Qt::CaseInsensitive) != 0 &&
+                key.compare(QLatin1String("Debug"), Qt::CaseInsensitive) != 0) {
+                parts << key + QLatin1Char('=') + value;
+            }
+        }
+        const QRegularExpression ours(
+            QStringLiteral("^psqlodbc_.*\\D%1\\.log$").arg(QCoreApplication::applicationPid()));
+        const auto logs = [&] {
+            return QDir::temp().entryList({QStringLiteral("psqlodbc_*")}, QDir::Files).filter(ours);
+        };
+        const QStringList before = logs();
+        RecordStore store;
+        QVERIFY(store.openConnectionString(parts.join(QLatin1Char(';'))));
+        QCOMPARE(readAll(store, statements::selectAll()).size(), 0);
+        QCOMPARE(logs(), before);
+    }
+
+    // A damaged file says so at open instead of showing an empty table as if the records were lost; the
+    // file stays as it was.
+    void damagedFilesFailAtOpen_data() {
+        QTest::addColumn<QString>("damage");
+        QTest::addColumn<bool>("opens");
+        QTest::newRow("sound") << "" << true;
+        QTest::newRow("sound, without the table") << "drop table" << true;
+        QTest::newRow("cut at a page boundary") << "cut to half" << false;
+        QTest::newRow("cut inside the last page") << "cut 100 bytes" << false;
+        QTest::newRow("cut inside the first page") << "cut to 1000 bytes" << false;
+        QTest::newRow("bytes appended") << "append" << false;
+        QTest::newRow("schema page wiped") << "wipe schema" << false;
+    }
+    void damagedFilesFailAtOpen() {
+        FILE_ENGINE_ONLY();
+        QFETCH(QString, damage);
+        QFETCH(bool, opens);
+        TestDatabase db;
+        // 200 rows of 200 characters: a file of many pages.
+        db.exec(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 200) "
+                               "INSERT INTO 信访数据 (日期) SELECT replace(hex(zeroblob(200)), '00', '字') FROM n"));
+        if (damage == QLatin1String("drop table")) {
+            db.exec(QStringLiteral("DROP TABLE 信访数据"));
+        }
+        QFile file(db.path());
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        const qint64 size = file.size();
+        const qint64 pageSize = 4096;
+        QVERIFY(size > 8 * pageSize && size % pageSize == 0);
+        if (damage == QLatin1String("cut to half")) {
+            QVERIFY(file.resize(size / pageSize / 2 * pageSize));
+        } else if (damage == QLatin1String("cut 100 bytes")) {
+            QVERIFY(file.resize(size - 100));
+        } else if (damage == QLatin1String("cut to 1000 bytes")) {
+            QVERIFY(file.resize(1000));
+        } else if (damage == QLatin1String("append")) {
+            QVERIFY(file.seek(size));
+            file.write(QByteArray(pageSize, 'x'));
+        } else if (damage == QLatin1String("wipe schema")) {
+            QVERIFY(file.seek(100));
+            file.write(QByteArray(pageSize - 100, '\0'));
+        }
+        file.close();
+        const QByteArray before = [&] {
+            QFile f(db.path());
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        }();
+        {
+            RecordStore store;
+            QCOMPARE(store.openDatabase(db.path()), opens);
+            QCOMPARE(store.isOpen(), opens);
+            if (opens && damage.isEmpty()) {
+                QCOMPARE(readAll(store, statements::selectAll()).size(), 200);
+            } else if (opens) {
+                QCOMPARE(store.query(statements::selectAll()), 0);
+            }
+        }
+        QFile after(db.path());
+        QVERIFY(after.open(QIODevice::ReadOnly));
+        QVERIFY(after.readAll() == before);
+        QCOMPARE(QDir(db.directory()).entryList(QDir::Files), QStringList{QStringLiteral("xinfang.mdb")});
+    }
+
+    // The driver takes the database's path up to the first ";" and knows no braces: a folder named so must
+    // still open its own file, and nothing may be created anywhere.
+    void anyFolderName_data() {
+        QTest::addColumn<QString>("folder");
+        QTest::newRow("semicolon") << "办公室;2号";
+        QTest::newRow("closing brace") << "a}b";
+        QTest::newRow("braces and equals") << "{x=y}";
+        QTest::newRow("percent, hash, question mark, blanks") << "100% #1 ?x";
+        QTest::newRow("all of them") << " ;}{=%#? ";
+        QTest::newRow("looks encoded") << "a%3Bb";
+    }
+    void anyFolderName() {
+        FILE_ENGINE_ONLY();
+        QFETCH(QString, folder);
+        QTemporaryDir parent;
+        const QString dir = parent.filePath(folder) + QStringLiteral("/inner;x");
+        QVERIFY(QDir().mkpath(dir));
+        TestDatabase db;
+        db.insert(withFirst(QStringLiteral("here")));
+        QVERIFY(QFile::copy(db.path(), dir + QStringLiteral("/xinfang.mdb")));
+        const auto everything = [&] {
+            QStringList files;
+            QDirIterator it(parent.path(), QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                            QDirIterator::Subdirectories);
+            while (it.hasNext()) {
+                files << it.next();
+            }
+            files.sort();
+            return files + QDir::current().entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        };
+        const QStringList before = everything();
+        {
+            RecordStore store;
+            QVERIFY2(store.openDatabase(dir + QStringLiteral("/xinfang.mdb")),
+                     qPrintable(store.lastDiagnostic().message));
+            QCOMPARE(readAll(store, statements::selectAll()).value(0).value(1), QStringLiteral("here"));
+            QCOMPARE(store.execute(statements::insert(withFirst(QStringLiteral("路径")))), 1);
+            QCOMPARE(readAll(store, statements::selectAll()).value(1).value(1), QStringLiteral("路径"));
+        }
+        QCOMPARE(everything(), before);
+        // A file that has vanished since its kind was told: the driver must not make it anew.
+        const QString vanishing = dir + QStringLiteral("/xinfang.mdb");
+        const QString connection = RecordStore::connectionStringFor(vanishing);
+        QVERIFY(QFile::remove(vanishing));
+        RecordStore store;
+        QVERIFY(!store.openConnectionString(connection));
+        QCOMPARE(everything(), QStringList(before).filter(QRegularExpression(QStringLiteral("^(?!.*xinfang\\.mdb$)"))));
     }
 
     void chineseDirectory() {
+        FILE_ENGINE_ONLY();
         QTemporaryDir parent;
         const QString dir = parent.filePath(QStringLiteral("信访 数据"));
         QVERIFY(QDir().mkpath(dir));
@@ -415,6 +585,7 @@ private slots:
         }
     }
     void textInColumnsOfAnyDeclaredType() {
+        FILE_ENGINE_ONLY();
         QFETCH(QString, declared);
         const QStringList values = {QStringLiteral("2012年12月4日"),
                                     QStringLiteral("3人"),
@@ -469,6 +640,7 @@ private slots:
 
     // Root ignores file modes, so the read-only case runs in a child process that drops to nobody.
     void readOnlyFile() {
+        FILE_ENGINE_ONLY();
         TestDatabase db;
         db.insert(withFirst(QStringLiteral("kept")));
         QFile::setPermissions(db.directory(), QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadOther |
