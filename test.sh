@@ -12,7 +12,7 @@ xinfang_build "$XINFANG_ROOT/build-asan" -DBUILD_TESTING=ON -DXINFANG_SANITIZE=O
 
 # The store and its suite once more with ODBC's wide (UTF-16) text functions, the text path of Windows.
 xinfang_build_wide() {
-    cmake -S "$XINFANG_ROOT" -B "$XINFANG_ROOT/build-wide" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DXINFANG_ODBC_WIDE=ON \
+    cmake -S "$XINFANG_ROOT" -B "$XINFANG_ROOT/build-wide" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DXINFANG_ODBC_WIDE=ON -DXINFANG_WERROR=ON \
         >/dev/null
     cmake --build "$XINFANG_ROOT/build-wide" --parallel "$(nproc)" --target test_record_store test_odbc_text
 }
