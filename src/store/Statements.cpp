@@ -34,12 +34,31 @@ QString search(const QString& keyword) {
     return QStringLiteral("select * from ") + tableName() + keywordCondition(keyword);
 }
 
-QString selectNumbers() {
+namespace {
+
+QString numbersFromTable() {
     return QStringLiteral("select ") + columnNames()[0] + QStringLiteral(" from ") + tableName();
 }
 
+} // namespace
+
+QString selectNumbers() {
+    // A condition that is always true but names every column. SQLite answers a query for one column from
+    // the smallest index that holds it, in that index's order, and a table made by another tool may have
+    // an index on any column: the numbers would then come in another order than "select *" gives the rows.
+    // No index holds all 22 columns, so this reads the table itself, in its own order.
+    const QStringList& names = columnNames();
+    QString s = numbersFromTable() + QStringLiteral(" where coalesce(");
+    for (int column = firstTextColumn; column < columnCount; ++column) {
+        s += names[column] + QLatin1Char(',');
+    }
+    s += QStringLiteral("'') is not null");
+    return s;
+}
+
 QString searchNumbers(const QString& keyword) {
-    return selectNumbers() + keywordCondition(keyword);
+    // The keyword's condition names every column already.
+    return numbersFromTable() + keywordCondition(keyword);
 }
 
 QString selectByNumbers(std::span<const qint32> numbers) {

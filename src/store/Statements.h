@@ -19,7 +19,8 @@ QString search(const QString& keyword);
 
 // The record list reads only 编号 of the rows it lists, in the order the database gives them, and the
 // cells of the few rows it shows by their numbers.
-// "select 编号 from 信访数据"
+// "select 编号 from 信访数据 where coalesce(日期,…,备注,'') is not null": every row, in the order of
+// "select *", whatever indexes the table has.
 QString selectNumbers();
 // 编号 of the rows that search(keyword) finds, by the same conditions.
 QString searchNumbers(const QString& keyword);

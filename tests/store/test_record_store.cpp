@@ -267,6 +267,21 @@ private slots:
         QCOMPARE(numbers(readAll(store, statements::search(QStringLiteral("改过")))), (QStringList{"1", "3"}));
     }
 
+    // A table made by another tool may carry indexes; the numbers still come in the order of the rows.
+    void numbersInTheOrderOfTheRowsWhateverTheIndexes() {
+        TestDatabase db;
+        for (const char* name : {"丙", "甲", "丁", "乙"}) {
+            db.insert(withFirst(QString::fromUtf8(name)));
+        }
+        db.exec(QStringLiteral("CREATE INDEX 按日期 ON 信访数据 (日期)"));
+        db.exec(QStringLiteral("CREATE INDEX 按姓名 ON 信访数据 (来访人姓名, 日期)"));
+        RecordStore store;
+        QVERIFY(store.openDatabase(db.path()));
+        const QStringList rows = numbers(readAll(store, statements::selectAll()));
+        QCOMPARE(rows, (QStringList{"1", "2", "3", "4"}));
+        QCOMPARE(numbers(readAll(store, statements::selectNumbers())), rows);
+    }
+
     void handles_data() { engineRows(); }
     void handles() {
         FRESH_DATABASE(db);
