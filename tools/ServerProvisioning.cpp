@@ -3,6 +3,7 @@
 #include "DemoRecords.h"
 #include "ServerSchema.h"
 #include "store/PetitionRecord.h"
+#include "store/RecordStore.h"
 
 #include <sql.h>
 #include <sqlext.h>
@@ -76,8 +77,9 @@ public:
             error = QStringLiteral("cannot set up ODBC");
             return false;
         }
-        // The narrow functions with UTF-8, as the program itself talks to its drivers on Linux.
-        QByteArray text = connectionString.toUtf8();
+        // The narrow functions with UTF-8, as the program itself talks to its drivers on Linux; no driver log
+        // files, as the program leaves none.
+        QByteArray text = RecordStore::withDriverLogsOff(connectionString).toUtf8();
         std::array<SQLCHAR, 2048> completed{};
         SQLSMALLINT completedLength = 0;
         if (!succeeded(SQLDriverConnect(m_connection, nullptr, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS,

@@ -333,6 +333,34 @@ private slots:
         QCOMPARE(store.openRecordsetCount(), 0);
     }
 
+    // A scoped recordset closes what it opened and nothing else: a failed query inside a read loop (a keyword
+    // the store refuses) leaves the outer loop's rows alone.
+    void scopedRecordsetClosesOnlyItsOwn_data() { engineRows(); }
+    void scopedRecordsetClosesOnlyItsOwn() {
+        FRESH_DATABASE(db);
+        db->insert(withFirst(QStringLiteral("a")));
+        db->insert(withFirst(QStringLiteral("b")));
+        RecordStore store;
+        QVERIFY(db->open(store));
+        QStringList seen;
+        {
+            ScopedRecordset outer(store, statements::selectAll());
+            QVERIFY(outer.isValid());
+            for (outer.toFirst(); !outer.isPastEnd(); outer.toNext()) {
+                seen << outer.readText(QStringLiteral("日期"));
+                const ScopedRecordset failed(store, statements::search(QStringLiteral("x") + QChar(0)));
+                QVERIFY(!failed.isValid());
+                QVERIFY(failed.isPastEnd());
+                const ScopedRecordset inner(store, statements::selectAll());
+                QVERIFY(inner.isValid());
+                QCOMPARE(store.openRecordsetCount(), 2);
+            }
+            QCOMPARE(store.openRecordsetCount(), 1);
+        }
+        QCOMPARE(seen, (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
+        QCOMPARE(store.openRecordsetCount(), 0);
+    }
+
     void emptyTable_data() { engineRows(); }
     void emptyTable() {
         FRESH_DATABASE(db);
