@@ -1,6 +1,7 @@
 #include "Backup.h"
 
 #include "Provisioning.h"
+#include "SqliteHandles.h"
 #include "store/PetitionRecord.h"
 
 #include <QDateTime>
@@ -14,11 +15,6 @@
 
 namespace provisioning {
 namespace {
-
-struct DatabaseCloser {
-    void operator()(sqlite3* db) const { sqlite3_close(db); }
-};
-using Database = std::unique_ptr<sqlite3, DatabaseCloser>;
 
 // Pages copied under one read lock. A desk that wants to write meanwhile waits at most for one such
 // step (a few milliseconds for 4 MB) instead of for the whole file.

@@ -1,6 +1,7 @@
 #include "DatabaseCheck.h"
 
 #include "Provisioning.h"
+#include "SqliteHandles.h"
 #include "core/RunDirectory.h"
 #include "store/PetitionRecord.h"
 
@@ -12,16 +13,6 @@
 
 namespace provisioning {
 namespace {
-
-struct DatabaseCloser {
-    void operator()(sqlite3* db) const { sqlite3_close(db); }
-};
-using Database = std::unique_ptr<sqlite3, DatabaseCloser>;
-
-struct StatementFinalizer {
-    void operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
-};
-using Statement = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
 
 constexpr int problemsKept = 5;
 

@@ -2,6 +2,7 @@
 
 #include "DemoRecords.h"
 #include "OfficeSettings.h"
+#include "SqliteHandles.h"
 #include "core/RunDirectory.h"
 #include "store/PetitionRecord.h"
 
@@ -35,16 +36,6 @@ std::string table() {
 std::string column(int index) {
     return columnNames()[index].toStdString();
 }
-
-struct DatabaseCloser {
-    void operator()(sqlite3* db) const { sqlite3_close(db); }
-};
-using Database = std::unique_ptr<sqlite3, DatabaseCloser>;
-
-struct StatementFinalizer {
-    void operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
-};
-using Statement = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
 
 QString sqliteError(sqlite3* db) {
     return QString::fromUtf8(sqlite3_errmsg(db));
